@@ -1,0 +1,47 @@
+// The one process-wide record of a run, shared by every step of the setup.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+constexpr int32_t wizardMode = 2;
+constexpr int32_t silentMode = 3;
+
+constexpr size_t dirCapacity = 200;
+constexpr size_t previousDirCapacity = 256;
+constexpr size_t stageMessageCapacity = 100;
+constexpr size_t scratchCapacity = 1024;
+constexpr size_t workBufferSize = 2097152;
+
+struct InstallState {
+    int32_t page = 0;
+    int32_t runMode = wizardMode;
+    uint32_t oemCodePage = 0;
+    char installDir[dirCapacity] = {};
+    char previousInstallDir[previousDirCapacity] = {};
+    char systemDir[dirCapacity] = {};
+    char sysWow64Dir[dirCapacity] = {};
+    uint32_t osMajorVersion = 0;
+    uint16_t osVersionCode = 0;
+    uint32_t osBits = 0;
+    int32_t wow64Process = 0;
+    int32_t windows10 = 0;
+    uint32_t editionChoice = 0;    // 1 Pinyin edition, 0 Wubi edition
+    uint32_t interfaceChoice = 0;  // 1 TSF, 0 IME
+    int32_t interfaceChoiceOffered = 0;
+    uint8_t wizardStarted = 0;
+    char stageMessage[stageMessageCapacity] = {};
+    // Shared formatting area: 8-bit or wide texts, or a small binary block; aligned for both.
+    alignas(8) char scratchPath[scratchCapacity] = {};
+    uint8_t* workBuffer = nullptr;
+    const uint8_t* payload = nullptr;
+    uint32_t payloadSize = 0;
+    uint32_t backupState = 0;  // 0 none, 1 backed up, 2 the user keeps the earlier data
+    int32_t progressPosition = 0;
+    int32_t progressTotal = 0;
+    int32_t inUseCount = 0;
+};
+
+extern InstallState state;
+
+// Back to the initial values (tests run many starts in one process).
+void resetInstallState();

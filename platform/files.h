@@ -1,0 +1,59 @@
+// File and directory operations with the semantics of the Win32 calls of the same names.
+// Paths are 8-bit texts in the system code page.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace plat {
+
+using FileHandle = int;  // HFILE
+constexpr FileHandle fileError = -1;
+constexpr unsigned ioError = 0xFFFFFFFFu;
+
+// _lopen modes
+constexpr int ofRead = 0;
+constexpr int ofWrite = 1;
+constexpr int ofReadWrite = 2;
+
+// _llseek origins
+constexpr int seekSet = 0;
+constexpr int seekCur = 1;
+constexpr int seekEnd = 2;
+
+constexpr uint32_t attrReadOnly = 0x01;
+constexpr uint32_t attrHidden = 0x02;
+constexpr uint32_t attrSystem = 0x04;
+constexpr uint32_t attrDirectory = 0x10;
+constexpr uint32_t attrArchive = 0x20;
+constexpr uint32_t attrNormal = 0x80;
+constexpr uint32_t invalidAttributes = 0xFFFFFFFFu;
+
+constexpr uint32_t errorFileNotFound = 2;
+constexpr uint32_t errorPathNotFound = 3;
+constexpr uint32_t errorAccessDenied = 5;
+constexpr uint32_t errorSharingViolation = 32;
+constexpr uint32_t errorAlreadyExists = 183;
+
+// _lcreat: create or truncate, open for reading and writing.
+FileHandle lcreat(const char* path, int attributes);
+FileHandle lopen(const char* path, int mode);
+unsigned lread(FileHandle file, void* buffer, unsigned count);
+unsigned lwrite(FileHandle file, const void* buffer, unsigned count);
+long llseek(FileHandle file, long offset, int origin);
+FileHandle lclose(FileHandle file);
+
+// CreateDirectoryA: one level; false when it exists already or cannot be made.
+bool createDirectory(const char* path);
+// CreateFileA for read with backup semantics, closed at once: true when the directory opens.
+bool directoryOpens(const char* path);
+
+uint32_t getFileAttributes(const char* path);
+bool setFileAttributes(const char* path, uint32_t attributes);
+// CopyFileA with overwriting allowed.
+bool copyFile(const char* source, const char* target);
+bool moveFile(const char* source, const char* target);
+bool deleteFile(const char* path);
+// GetLastError after the last failed file operation.
+uint32_t lastError();
+
+}  // namespace plat

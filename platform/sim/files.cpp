@@ -1,0 +1,280 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "platform/sim/machine.h"
+
+namespace plat {
+
+namespace {
+
+uint32_t passthroughError = 0;
+
+void setError(uint32_t error) {
+    if (sim::Machine* m = sim::current()) m->lastError = error;
+    else passthroughError = error;
+}
+
+// Without a test machine (host tools) paths are host paths, with either separator.
+std::string host(const char* path) {
+    if (sim::Machine* m = sim::current()) return m->hostPath(path);
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+bool denied(const char* path) {
+    sim::Machine* m = sim::current();
+    return m != nullptr && m->writeDenied(path);
+}
+
+bool busy(const char* path) {
+    sim::Machine* m = sim::current();
+    return m != nullptr && m->isBusy(path);
+}
+
+std::string key(const char* path) {
+    sim::Machine* m = sim::current();
+    return m != nullptr ? m->normalize(path) : std::string(path);
+}
+
+uint32_t storedAttributes(const char* path) {
+    sim::Machine* m = sim::current();
+    if (m == nullptr) return attrArchive;
+    auto it = m->attributes.find(m->normalize(path));
+    return it == m->attributes.end() ? attrArchive : it->second;
+}
+
+void forgetAttributes(const char* path) {
+    if (sim::Machine* m = sim::current()) m->attributes.erase(m->normalize(path));
+}
+
+uint32_t errorFromErrno() {
+    switch (errno) {
+        case ENOENT: return errorFileNotFound;
+        case ENOTDIR: return errorPathNotFound;
+        case EEXIST: return errorAlreadyExists;
+        default: return errorAccessDenied;
+    }
+}
+
+bool isDir(const std::string& hostPath) {
+    struct stat info;
+    return stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool isFile(const std::string& hostPath) {
+    struct stat info;
+    return stat(hostPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool parentExists(const std::string& hostPath) {
+    size_t cut = hostPath.rfind('/');
+    if (cut == std::string::npos || cut == 0) return true;
+    return isDir(hostPath.substr(0, cut));
+}
+
+}  // namespace
+
+FileHandle lcreat(const char* path, int attributes) {
+    std::string h = host(path);
+    if (denied(path) || busy(path) || isDir(h) || (storedAttributes(path) & attrReadOnly)) {
+        setError(busy(path) ? errorSharingViolation : errorAccessDenied);
+        return fileError;
+    }
+    if (!parentExists(h)) {
+        setError(errorPathNotFound);
+        return fileError;
+    }
+    int fd = ::open(h.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        setError(errorFromErrno());
+        return fileError;
+    }
+    if (sim::Machine* m = sim::current()) {
+        uint32_t attrs = attrArchive | (static_cast<uint32_t>(attributes) & 0x07);
+        m->attributes[m->normalize(path)] = attrs;
+    }
+    return fd;
+}
+
+FileHandle lopen(const char* path, int mode) {
+    std::string h = host(path);
+    int access = mode & 3;
+    if (!isFile(h)) {
+        setError(isDir(h) ? errorAccessDenied : errorFileNotFound);
+        return fileError;
+    }
+    if (access != ofRead &&
+        (denied(path) || busy(path) || (storedAttributes(path) & attrReadOnly))) {
+        setError(busy(path) ? errorSharingViolation : errorAccessDenied);
+        return fileError;
+    }
+    int flags = access == ofWrite ? O_WRONLY : access == ofReadWrite ? O_RDWR : O_RDONLY;
+    int fd = ::open(h.c_str(), flags);
+    if (fd < 0) {
+        setError(errorFromErrno());
+        return fileError;
+    }
+    return fd;
+}
+
+unsigned lread(FileHandle file, void* buffer, unsigned count) {
+    ssize_t n = ::read(file, buffer, count);
+    return n < 0 ? ioError : static_cast<unsigned>(n);
+}
+
+unsigned lwrite(FileHandle file, const void* buffer, unsigned count) {
+    ssize_t n = ::write(file, buffer, count);
+    return n < 0 ? ioError : static_cast<unsigned>(n);
+}
+
+long llseek(FileHandle file, long offset, int origin) {
+    int whence = origin == seekEnd ? SEEK_END : origin == seekCur ? SEEK_CUR : SEEK_SET;
+    off_t position = ::lseek(file, offset, whence);
+    return position < 0 ? -1 : static_cast<long>(position);
+}
+
+FileHandle lclose(FileHandle file) { return ::close(file) == 0 ? 0 : fileError; }
+
+bool createDirectory(const char* path) {
+    if (path == nullptr || path[0] == '\0') {
+        setError(errorPathNotFound);
+        return false;
+    }
+    std::string h = host(path);
+    while (h.size() > 1 && h.back() == '/') h.pop_back();
+    if (denied(path)) {
+        setError(errorAccessDenied);
+        return false;
+    }
+    if (::mkdir(h.c_str(), 0755) != 0) {
+        setError(errorFromErrno());
+        return false;
+    }
+    return true;
+}
+
+bool directoryOpens(const char* path) { return isDir(host(path)); }
+
+uint32_t getFileAttributes(const char* path) {
+    std::string h = host(path);
+    if (isDir(h)) return attrDirectory;
+    if (!isFile(h)) {
+        setError(errorFileNotFound);
+        return invalidAttributes;
+    }
+    return storedAttributes(path);
+}
+
+bool setFileAttributes(const char* path, uint32_t attributes) {
+    std::string h = host(path);
+    if (!isFile(h) && !isDir(h)) {
+        setError(errorFileNotFound);
+        return false;
+    }
+    if (denied(path)) {
+        setError(errorAccessDenied);
+        return false;
+    }
+    if (sim::Machine* m = sim::current()) {
+        m->attributes[m->normalize(path)] = attributes == attrNormal ? attrNormal : attributes;
+    }
+    return true;
+}
+
+bool copyFile(const char* source, const char* target) {
+    std::string from = host(source);
+    std::string to = host(target);
+    if (!isFile(from)) {
+        setError(errorFileNotFound);
+        return false;
+    }
+    if (denied(target) || busy(target) || isDir(to) ||
+        (isFile(to) && (storedAttributes(target) & attrReadOnly))) {
+        setError(busy(target) ? errorSharingViolation : errorAccessDenied);
+        return false;
+    }
+    if (!parentExists(to)) {
+        setError(errorPathNotFound);
+        return false;
+    }
+    FILE* in = std::fopen(from.c_str(), "rb");
+    FILE* out = in ? std::fopen(to.c_str(), "wb") : nullptr;
+    bool ok = in != nullptr && out != nullptr;
+    char buffer[65536];
+    while (ok) {
+        size_t n = std::fread(buffer, 1, sizeof buffer, in);
+        if (n == 0) break;
+        ok = std::fwrite(buffer, 1, n, out) == n;
+    }
+    if (in) std::fclose(in);
+    if (out && std::fclose(out) != 0) ok = false;
+    if (!ok) {
+        setError(errorAccessDenied);
+        return false;
+    }
+    if (sim::Machine* m = sim::current()) m->attributes[key(target)] = storedAttributes(source);
+    return true;
+}
+
+bool moveFile(const char* source, const char* target) {
+    std::string from = host(source);
+    std::string to = host(target);
+    if (!isFile(from) && !isDir(from)) {
+        setError(errorFileNotFound);
+        return false;
+    }
+    if (isFile(to) || isDir(to)) {
+        setError(errorAlreadyExists);
+        return false;
+    }
+    if (denied(source) || denied(target)) {
+        setError(errorAccessDenied);
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        setError(errorFromErrno());
+        return false;
+    }
+    if (sim::Machine* m = sim::current()) {
+        uint32_t attrs = storedAttributes(source);
+        forgetAttributes(source);
+        m->attributes[m->normalize(target)] = attrs;
+        m->moveBusyMark(source, target);
+    }
+    return true;
+}
+
+bool deleteFile(const char* path) {
+    std::string h = host(path);
+    if (!isFile(h)) {
+        setError(isDir(h) ? errorAccessDenied : errorFileNotFound);
+        return false;
+    }
+    if (denied(path) || busy(path) || (storedAttributes(path) & attrReadOnly)) {
+        setError(busy(path) ? errorSharingViolation : errorAccessDenied);
+        return false;
+    }
+    if (::unlink(h.c_str()) != 0) {
+        setError(errorFromErrno());
+        return false;
+    }
+    forgetAttributes(path);
+    return true;
+}
+
+uint32_t lastError() {
+    if (sim::Machine* m = sim::current()) return m->lastError;
+    return passthroughError;
+}
+
+}  // namespace plat

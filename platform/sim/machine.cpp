@@ -1,0 +1,269 @@
+#include "platform/sim/machine.h"
+
+#include <dirent.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace sim {
+
+namespace {
+
+Machine* currentMachine = nullptr;
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text) c = lowerAscii(c);
+    return text;
+}
+
+bool equalsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
+
+// Is `path` equal to `prefix` or inside it (both normalized)?
+bool within(const std::string& path, const std::string& prefix) {
+    if (path.size() < prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return false;
+    return path.size() == prefix.size() || path[prefix.size()] == '\\';
+}
+
+std::vector<std::string> splitComponents(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
+
+std::string convert(const char* to, const char* from, const std::string& input) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    std::string output(input.size() * 4 + 8, '\0');
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char* out = output.data();
+    size_t outLeft = output.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) break;
+            // An invalid byte becomes '?' and the conversion goes on.
+            ++in;
+            --inLeft;
+            if (outLeft < 2) break;
+            if (std::strcmp(from, "GBK") == 0) {
+                *out++ = '?';
+                *out++ = '\0';
+                outLeft -= 2;
+            } else {
+                *out++ = '?';
+                --outLeft;
+            }
+        }
+    }
+    iconv_close(cd);
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+}  // namespace
+
+Machine::Machine(Os os) {
+    char pattern[] = "/tmp/vornsim.XXXXXX";
+    char* made = mkdtemp(pattern);
+    if (made == nullptr) std::abort();
+    root_ = made;
+
+    bool is64 = false;
+    switch (os) {
+        case Os::xp32: versionMajor = 5; versionMinor = 1; versionBuild = 2600; break;
+        case Os::xp64: versionMajor = 5; versionMinor = 2; versionBuild = 3790; is64 = true; break;
+        case Os::vista32: versionMajor = 6; versionMinor = 0; versionBuild = 6002; break;
+        case Os::vista64: versionMajor = 6; versionMinor = 0; versionBuild = 6002; is64 = true; break;
+        case Os::win7_32: versionMajor = 6; versionMinor = 1; versionBuild = 7601; break;
+        case Os::win7_64: versionMajor = 6; versionMinor = 1; versionBuild = 7601; is64 = true; break;
+        case Os::win10_32: versionMajor = 6; versionMinor = 2; versionBuild = 9200; break;
+        case Os::win10_64: versionMajor = 6; versionMinor = 2; versionBuild = 9200; is64 = true; break;
+    }
+    bool ten = os == Os::win10_32 || os == Os::win10_64;
+    ntMajor = ten ? 10 : versionMajor;
+    ntMinor = ten ? 0 : versionMinor;
+    ntBuild = ten ? 19045 : versionBuild;
+    nativeArchitecture = is64 ? 9 : 0;
+    wow64 = is64;
+    programFilesFolder = is64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
+    driveTypes['c'] = 3;
+
+    previous_ = currentMachine;
+    currentMachine = this;
+
+    // Laid out by name, as the machine is, not as this process would see it.
+    redirectionDisabled = true;
+    makeDirectories(systemDir());
+    if (is64) makeDirectories(sysWow64Dir());
+    redirectionDisabled = false;
+    makeDirectories(currentDirectory);
+    makeDirectories(programFilesFolder);
+}
+
+Machine::~Machine() {
+    currentMachine = previous_;
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+std::string Machine::absolute(const std::string& windowsPath) const {
+    std::string path = windowsPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.size() >= 2 && path[1] == ':') return path;
+    if (!path.empty() && path[0] == '\\') return currentDirectory.substr(0, 2) + path;
+    return currentDirectory + "\\" + path;
+}
+
+std::string Machine::normalize(const std::string& windowsPath) const {
+    std::string path = absolute(windowsPath);
+    std::string drive = lowerAscii(path.substr(0, 2));
+    std::string result = drive;
+    for (const std::string& part : splitComponents(path.substr(2))) {
+        if (part == ".") continue;
+        if (part == "..") {
+            size_t cut = result.rfind('\\');
+            if (cut != std::string::npos && cut >= 2) result.resize(cut);
+            continue;
+        }
+        result += "\\" + lowerAscii(part);
+    }
+    if (wow64 && !redirectionDisabled) {
+        std::string system = lowerAscii(systemDir());
+        if (within(result, system)) result = lowerAscii(sysWow64Dir()) + result.substr(system.size());
+    }
+    return result;
+}
+
+std::string Machine::hostPath(const std::string& windowsPath) const {
+    std::string normal = normalize(windowsPath);
+    char letter = normal.empty() ? 'c' : normal[0];
+    std::string host = root_ + "/" + std::string(1, letter);
+    // Walk the original spelling so that new names keep their case; existing ones are found
+    // whatever their case.
+    std::string spelled = absolute(windowsPath);
+    std::vector<std::string> parts;
+    for (const std::string& part : splitComponents(normal.substr(2))) parts.push_back(part);
+    std::vector<std::string> original = splitComponents(spelled.substr(2));
+    // The redirection or ".." may have changed the components; fall back to the normal form.
+    bool sameShape = original.size() == parts.size();
+    for (size_t i = 0; sameShape && i < parts.size(); ++i)
+        sameShape = lowerAscii(original[i]) == parts[i];
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string& wanted = sameShape ? original[i] : parts[i];
+        std::string found;
+        if (DIR* dir = opendir(host.c_str())) {
+            while (dirent* entry = readdir(dir)) {
+                if (equalsNoCase(entry->d_name, wanted)) {
+                    found = entry->d_name;
+                    break;
+                }
+            }
+            closedir(dir);
+        }
+        if (found.empty() && wanted == "syswow64" && !sameShape) found = "SysWOW64";
+        host += "/" + (found.empty() ? wanted : found);
+    }
+    return host;
+}
+
+void Machine::writeFile(const std::string& windowsPath, const std::string& bytes) {
+    std::string host = hostPath(windowsPath);
+    std::filesystem::create_directories(std::filesystem::path(host).parent_path());
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::optional<std::string> Machine::readFile(const std::string& windowsPath) const {
+    std::string host = hostPath(windowsPath);
+    struct stat info;
+    if (stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::ifstream in(host, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool Machine::exists(const std::string& windowsPath) const {
+    struct stat info;
+    return stat(hostPath(windowsPath).c_str(), &info) == 0;
+}
+
+bool Machine::isDirectory(const std::string& windowsPath) const {
+    struct stat info;
+    return stat(hostPath(windowsPath).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void Machine::makeDirectories(const std::string& windowsPath) {
+    std::filesystem::create_directories(hostPath(windowsPath));
+}
+
+void Machine::denyWrite(const std::string& windowsPath) { denied_.push_back(normalize(windowsPath)); }
+
+bool Machine::writeDenied(const std::string& windowsPath) const {
+    std::string normal = normalize(windowsPath);
+    for (const std::string& d : denied_)
+        if (within(normal, d)) return true;
+    return false;
+}
+
+void Machine::markBusy(const std::string& windowsPath) { busy_.push_back(normalize(windowsPath)); }
+
+bool Machine::isBusy(const std::string& windowsPath) const {
+    return std::find(busy_.begin(), busy_.end(), normalize(windowsPath)) != busy_.end();
+}
+
+void Machine::moveBusyMark(const std::string& from, const std::string& to) {
+    std::string normal = normalize(from);
+    for (std::string& b : busy_)
+        if (b == normal) b = normalize(to);
+}
+
+Machine* current() { return currentMachine; }
+
+std::u16string fromGbk(const std::string& text) {
+    std::string bytes = convert("UTF-16LE", "GBK", text);
+    std::u16string result;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        result += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                        (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return result;
+}
+
+namespace {
+std::string utf16Bytes(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+}  // namespace
+
+std::string toUtf8(const std::u16string& text) { return convert("UTF-8", "UTF-16LE", utf16Bytes(text)); }
+
+std::string toGbk(const std::u16string& text) { return convert("GBK", "UTF-16LE", utf16Bytes(text)); }
+
+}  // namespace sim

@@ -1,0 +1,115 @@
+// The simulated Windows machine of the host build: facts, a file system on a test folder,
+// message boxes and messages, all scriptable and inspectable by tests.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace sim {
+
+enum class Os { xp32, xp64, vista32, vista64, win7_32, win7_64, win10_32, win10_64 };
+
+struct MessageBoxRecord {
+    std::u16string caption;
+    std::u16string text;
+    unsigned type = 0;
+    int answer = 0;
+};
+
+struct WindowClassRecord {
+    std::string className;
+    std::string iconName;
+    plat::WindowProc procedure = nullptr;
+    plat::InstanceHandle instance = nullptr;
+};
+
+class Machine {
+public:
+    // A machine whose drives live in a fresh temporary folder; it becomes the current machine
+    // until it is destroyed.
+    explicit Machine(Os os = Os::win10_64);
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // What GetVersion and GetVersionExA report (6.2 on Windows 10 without a compatibility
+    // declaration) and what ntdll reports.
+    uint32_t versionMajor = 0, versionMinor = 0, versionBuild = 0;
+    bool ntFamily = true;
+    bool hasNtVersionNumbers = true;
+    uint32_t ntMajor = 0, ntMinor = 0, ntBuild = 0;
+    bool hasIsWow64Process = true;
+    bool wow64 = false;
+    unsigned nativeArchitecture = 0;
+    bool hasRedirectionSwitch = true;
+    int redirectionSwitchResult = 1;  // what Wow64DisableWow64FsRedirection returns
+    bool redirectionDisabled = false;
+    int redirectionDisableCount = 0;
+    unsigned oemCodePage = 936;
+    bool hasProgramFilesFolder = true;
+    std::string programFilesFolder;
+    std::string windowsDir = "C:\\windows";
+    std::string currentDirectory = "C:\\setup";
+    std::map<char, unsigned> driveTypes;  // lower-case letter -> drive type; others: no root
+    uint32_t tickCount = 100000;
+    uint32_t sleptMilliseconds = 0;
+
+    std::string systemDir() const { return windowsDir + "\\system32"; }
+    std::string sysWow64Dir() const { return windowsDir + "\\SysWOW64"; }
+    bool is64Bit() const { return nativeArchitecture == 9 || nativeArchitecture == 6; }
+
+    // --- files ---
+    // The host path a Windows path of this machine's process stands for (case-insensitive
+    // lookup, WOW64 file-system redirection applied as the process would see it).
+    std::string hostPath(const std::string& windowsPath) const;
+    std::string root() const { return root_; }
+    void writeFile(const std::string& windowsPath, const std::string& bytes);
+    std::optional<std::string> readFile(const std::string& windowsPath) const;
+    bool exists(const std::string& windowsPath) const;
+    bool isDirectory(const std::string& windowsPath) const;
+    void makeDirectories(const std::string& windowsPath);
+    // Creating, writing, deleting or renaming this path, or anything below it, is refused
+    // with access denied, as for a user without rights there.
+    void denyWrite(const std::string& windowsPath);
+    bool writeDenied(const std::string& windowsPath) const;
+    // A busy file (loaded or opened by another program) cannot be opened for writing,
+    // overwritten or deleted, but can be renamed.
+    void markBusy(const std::string& windowsPath);
+    bool isBusy(const std::string& windowsPath) const;
+    void moveBusyMark(const std::string& from, const std::string& to);
+    std::map<std::string, uint32_t> attributes;  // by normalized path; absent = archive
+    uint32_t lastError = 0;
+
+    // The absolute, lower-cased form of a path with redirection applied, used as a key.
+    std::string normalize(const std::string& windowsPath) const;
+
+    // --- user interface ---
+    std::vector<MessageBoxRecord> messageBoxes;
+    std::deque<int> answers;           // answers for the next message boxes, in order
+    std::vector<WindowClassRecord> windowClasses;
+    std::deque<plat::Message> messages;
+    bool failClassRegistration = false;
+
+private:
+    std::string absolute(const std::string& windowsPath) const;
+    std::string root_;
+    std::vector<std::string> denied_;
+    std::vector<std::string> busy_;
+    Machine* previous_ = nullptr;
+};
+
+// The machine the platform layer talks to. Without a test machine, a passthrough machine
+// whose paths are host paths (used by the host tools).
+Machine* current();
+
+// GBK (code page 936) to UTF-16, and UTF-16 to UTF-8 for readable test output.
+std::u16string fromGbk(const std::string& text);
+std::string toUtf8(const std::u16string& text);
+std::string toGbk(const std::u16string& text);
+
+}  // namespace sim

@@ -1,0 +1,95 @@
+#include "platform/ui.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/sim/machine.h"
+
+namespace plat {
+
+namespace {
+
+sim::Machine& machine() {
+    if (sim::Machine* m = sim::current()) return *m;
+    std::fputs("no simulated machine for a user-interface call\n", stderr);
+    std::abort();
+}
+
+int record(std::u16string text, std::u16string caption, unsigned type) {
+    sim::Machine& m = machine();
+    int answer;
+    if (!m.answers.empty()) {
+        answer = m.answers.front();
+        m.answers.pop_front();
+    } else {
+        // Unscripted boxes take their first button.
+        answer = (type & 0xF) == mbYesNo ? idYes : idOk;
+    }
+    m.messageBoxes.push_back({std::move(caption), std::move(text), type, answer});
+    return answer;
+}
+
+}  // namespace
+
+int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type) {
+    return record(text ? text : u"", caption ? caption : u"", type);
+}
+
+int messageBoxA(const char* text, const char* caption, unsigned type) {
+    return record(sim::fromGbk(text ? text : ""), sim::fromGbk(caption ? caption : ""), type);
+}
+
+uint16_t registerWindowClass(const WindowClass& windowClass) {
+    sim::Machine& m = machine();
+    if (m.failClassRegistration) return 0;
+    for (const sim::WindowClassRecord& existing : m.windowClasses)
+        if (existing.className == windowClass.className) return 0;
+    m.windowClasses.push_back({windowClass.className ? windowClass.className : "",
+                               windowClass.iconName ? windowClass.iconName : "",
+                               windowClass.procedure, windowClass.instance});
+    return static_cast<uint16_t>(0xC000 + m.windowClasses.size());
+}
+
+intptr_t defWindowProc(WindowHandle, unsigned, uintptr_t, intptr_t) { return 0; }
+
+int getMessage(Message& message) {
+    sim::Machine& m = machine();
+    // Nothing else can ever arrive on a simulated queue: an empty queue ends the loop.
+    if (m.messages.empty()) {
+        message = Message{};
+        message.message = wmQuit;
+        return 0;
+    }
+    message = m.messages.front();
+    m.messages.pop_front();
+    return message.message == wmQuit ? 0 : 1;
+}
+
+void translateMessage(const Message&) {}
+
+intptr_t dispatchMessage(const Message& message) {
+    sim::Machine& m = machine();
+    for (const sim::WindowClassRecord& c : m.windowClasses)
+        if (c.procedure != nullptr)
+            return c.procedure(message.window, message.message, message.wParam, message.lParam);
+    return 0;
+}
+
+bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    Message posted;
+    posted.window = window;
+    posted.message = message;
+    posted.wParam = wParam;
+    posted.lParam = lParam;
+    machine().messages.push_back(posted);
+    return true;
+}
+
+void postQuitMessage(int exitCode) {
+    Message quit;
+    quit.message = wmQuit;
+    quit.wParam = static_cast<uintptr_t>(exitCode);
+    machine().messages.push_back(quit);
+}
+
+}  // namespace plat

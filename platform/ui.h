@@ -1,0 +1,58 @@
+// Message boxes, the window class and the message loop.
+#pragma once
+#include <cstdint>
+
+namespace plat {
+
+using InstanceHandle = void*;
+using WindowHandle = void*;
+
+constexpr unsigned mbOk = 0x0;
+constexpr unsigned mbYesNo = 0x4;
+constexpr int idOk = 1;
+constexpr int idCancel = 2;
+constexpr int idYes = 6;
+constexpr int idNo = 7;
+
+constexpr unsigned wmDestroy = 0x0002;
+constexpr unsigned wmQuit = 0x0012;
+
+// Wide texts are UTF-16.
+int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type);
+// The program's 8-bit texts are GBK whatever the system code page is: they are converted from
+// code page 936 and shown with the wide call, so they read right under code page 950 too.
+int messageBoxA(const char* text, const char* caption, unsigned type);
+
+using WindowProc = intptr_t (*)(WindowHandle window, unsigned message, uintptr_t wParam,
+                                intptr_t lParam);
+
+struct WindowClass {
+    InstanceHandle instance = nullptr;
+    WindowProc procedure = nullptr;
+    const char* iconName = nullptr;   // icon resource loaded with LoadIconA
+    const char* className = nullptr;
+};
+
+// RegisterClassA with style 0, no extra bytes, the standard arrow cursor, the white stock brush
+// and no menu; returns the atom.
+uint16_t registerWindowClass(const WindowClass& windowClass);
+intptr_t defWindowProc(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam);
+
+struct Message {
+    WindowHandle window = nullptr;
+    unsigned message = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+    uint32_t time = 0;
+    int x = 0;
+    int y = 0;
+};
+
+// GetMessageA for any window: >0 a message, 0 WM_QUIT, -1 an error.
+int getMessage(Message& message);
+void translateMessage(const Message& message);
+intptr_t dispatchMessage(const Message& message);
+bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam);
+void postQuitMessage(int exitCode);
+
+}  // namespace plat

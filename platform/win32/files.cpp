@@ -1,0 +1,76 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+namespace plat {
+
+namespace {
+DWORD lastFileError = 0;
+
+template <class T>
+T remember(T result, bool failed) {
+    if (failed) lastFileError = GetLastError();
+    return result;
+}
+}  // namespace
+
+FileHandle lcreat(const char* path, int attributes) {
+    HFILE file = _lcreat(path, attributes);
+    return remember<FileHandle>(file, file == HFILE_ERROR);
+}
+
+FileHandle lopen(const char* path, int mode) {
+    HFILE file = _lopen(path, mode);
+    return remember<FileHandle>(file, file == HFILE_ERROR);
+}
+
+unsigned lread(FileHandle file, void* buffer, unsigned count) {
+    return _lread(file, buffer, count);
+}
+
+unsigned lwrite(FileHandle file, const void* buffer, unsigned count) {
+    return _lwrite(file, static_cast<LPCCH>(buffer), count);
+}
+
+long llseek(FileHandle file, long offset, int origin) { return _llseek(file, offset, origin); }
+
+FileHandle lclose(FileHandle file) { return _lclose(file); }
+
+bool createDirectory(const char* path) {
+    BOOL ok = CreateDirectoryA(path, nullptr);
+    return remember(ok != 0, !ok);
+}
+
+bool directoryOpens(const char* path) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    return true;
+}
+
+uint32_t getFileAttributes(const char* path) { return GetFileAttributesA(path); }
+
+bool setFileAttributes(const char* path, uint32_t attributes) {
+    BOOL ok = SetFileAttributesA(path, attributes);
+    return remember(ok != 0, !ok);
+}
+
+bool copyFile(const char* source, const char* target) {
+    BOOL ok = CopyFileA(source, target, FALSE);
+    return remember(ok != 0, !ok);
+}
+
+bool moveFile(const char* source, const char* target) {
+    BOOL ok = MoveFileA(source, target);
+    return remember(ok != 0, !ok);
+}
+
+bool deleteFile(const char* path) {
+    BOOL ok = DeleteFileA(path);
+    return remember(ok != 0, !ok);
+}
+
+uint32_t lastError() { return lastFileError; }
+
+}  // namespace plat

@@ -1,0 +1,121 @@
+#include "platform/system.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+namespace plat {
+
+namespace {
+
+template <class Fn>
+Fn kernelProc(const char* name) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel == nullptr) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
+}
+
+unsigned fitOrEmpty(UINT length, char* out, unsigned capacity) {
+    if (length == 0 || length >= capacity) {
+        if (capacity > 0) out[0] = '\0';
+        return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+unsigned getOemCodePage() { return GetOEMCP(); }
+
+uint32_t getVersion() { return GetVersion(); }
+
+bool getVersionEx(OsVersionInfo& out) {
+    // The extended record: 156 bytes.
+    OSVERSIONINFOEXA info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    static_assert(sizeof(OSVERSIONINFOEXA) == 156);
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) return false;
+    out.major = info.dwMajorVersion;
+    out.minor = info.dwMinorVersion;
+    out.build = info.dwBuildNumber;
+    out.platformId = info.dwPlatformId;
+    return true;
+}
+
+bool getNtVersionNumbers(uint32_t& major, uint32_t& minor, uint32_t& build) {
+    using Fn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+    HMODULE ntdll = LoadLibraryA("ntdll.dll");
+    if (ntdll == nullptr) return false;
+    auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers")));
+    if (fn == nullptr) return false;
+    DWORD a = 0, b = 0, c = 0;
+    fn(&a, &b, &c);
+    major = a;
+    minor = b;
+    build = c;
+    return true;
+}
+
+bool isWow64Process(int& wow64) {
+    using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto fn = kernelProc<Fn>("IsWow64Process");
+    if (fn == nullptr) return false;
+    BOOL result = FALSE;
+    if (!fn(GetCurrentProcess(), &result)) result = FALSE;
+    wow64 = result ? 1 : 0;
+    return true;
+}
+
+unsigned getNativeProcessorArchitecture() {
+    SYSTEM_INFO info;
+    std::memset(&info, 0, sizeof info);
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture;
+}
+
+int disableWow64FsRedirection(void** oldValue) {
+    using Fn = BOOL(WINAPI*)(PVOID*);
+    auto fn = kernelProc<Fn>("Wow64DisableWow64FsRedirection");
+    if (fn == nullptr) return 0;
+    return fn(oldValue);
+}
+
+void revertWow64FsRedirection(void* oldValue) {
+    using Fn = BOOL(WINAPI*)(PVOID);
+    auto fn = kernelProc<Fn>("Wow64RevertWow64FsRedirection");
+    if (fn != nullptr) fn(oldValue);
+}
+
+bool getSpecialFolderPath(char* out, size_t capacity, int csidl) {
+    char buffer[MAX_PATH + 1] = {};
+    if (capacity == 0) return false;
+    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE)) return false;
+    size_t length = strnlen(buffer, MAX_PATH);
+    if (length >= capacity) length = capacity - 1;
+    std::memcpy(out, buffer, length);
+    out[length] = '\0';
+    return true;
+}
+
+unsigned getWindowsDirectory(char* out, unsigned capacity) {
+    return fitOrEmpty(GetWindowsDirectoryA(out, capacity), out, capacity);
+}
+
+unsigned getSystemDirectory(char* out, unsigned capacity) {
+    return fitOrEmpty(GetSystemDirectoryA(out, capacity), out, capacity);
+}
+
+unsigned getCurrentDirectory(char* out, unsigned capacity) {
+    return fitOrEmpty(GetCurrentDirectoryA(capacity, out), out, capacity);
+}
+
+unsigned getDriveType(const char* root) { return GetDriveTypeA(root); }
+
+uint32_t getTickCount() { return GetTickCount(); }
+
+void sleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+}  // namespace plat

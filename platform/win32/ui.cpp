@@ -1,0 +1,106 @@
+#include "platform/ui.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+// The program's single window procedure, called through a WNDPROC of the right convention.
+WindowProc registeredProcedure = nullptr;
+
+LRESULT CALLBACK trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (registeredProcedure == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+    return registeredProcedure(window, message, wParam, lParam);
+}
+
+std::vector<wchar_t> fromGbk(const char* text) {
+    if (text == nullptr) text = "";
+    int length = static_cast<int>(std::strlen(text));
+    int needed = MultiByteToWideChar(936, 0, text, length, nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<size_t>(needed) + 1, L'\0');
+    if (needed > 0) MultiByteToWideChar(936, 0, text, length, wide.data(), needed);
+    return wide;
+}
+
+}  // namespace
+
+int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type) {
+    return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
+                       reinterpret_cast<const wchar_t*>(caption), type);
+}
+
+int messageBoxA(const char* text, const char* caption, unsigned type) {
+    std::vector<wchar_t> wideText = fromGbk(text);
+    std::vector<wchar_t> wideCaption = fromGbk(caption);
+    return MessageBoxW(nullptr, wideText.data(), wideCaption.data(), type);
+}
+
+uint16_t registerWindowClass(const WindowClass& windowClass) {
+    registeredProcedure = windowClass.procedure;
+    WNDCLASSA wc;
+    std::memset(&wc, 0, sizeof wc);
+    wc.style = 0;
+    wc.lpfnWndProc = trampoline;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = static_cast<HINSTANCE>(windowClass.instance);
+    wc.hIcon = LoadIconA(wc.hInstance, windowClass.iconName);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszMenuName = nullptr;
+    wc.lpszClassName = windowClass.className;
+    return static_cast<uint16_t>(RegisterClassA(&wc) & 0xFFFF);
+}
+
+intptr_t defWindowProc(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    return DefWindowProcA(static_cast<HWND>(window), message, wParam, lParam);
+}
+
+int getMessage(Message& message) {
+    MSG msg;
+    int result = GetMessageA(&msg, nullptr, 0, 0);
+    message.window = msg.hwnd;
+    message.message = msg.message;
+    message.wParam = msg.wParam;
+    message.lParam = msg.lParam;
+    message.time = msg.time;
+    message.x = msg.pt.x;
+    message.y = msg.pt.y;
+    return result;
+}
+
+namespace {
+MSG toMsg(const Message& message) {
+    MSG msg;
+    msg.hwnd = static_cast<HWND>(message.window);
+    msg.message = message.message;
+    msg.wParam = message.wParam;
+    msg.lParam = message.lParam;
+    msg.time = message.time;
+    msg.pt.x = message.x;
+    msg.pt.y = message.y;
+    return msg;
+}
+}  // namespace
+
+void translateMessage(const Message& message) {
+    MSG msg = toMsg(message);
+    TranslateMessage(&msg);
+}
+
+intptr_t dispatchMessage(const Message& message) {
+    MSG msg = toMsg(message);
+    return DispatchMessageA(&msg);
+}
+
+bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    return PostMessageA(static_cast<HWND>(window), message, wParam, lParam) != 0;
+}
+
+void postQuitMessage(int exitCode) { PostQuitMessage(exitCode); }
+
+}  // namespace plat
