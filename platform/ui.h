@@ -1,6 +1,7 @@
 // Message boxes, the window class and the message loop.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace plat {
 
@@ -22,6 +23,15 @@ int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type);
 // The program's 8-bit texts are GBK whatever the system code page is: they are converted from
 // code page 936 and shown with the wide call, so they read right under code page 950 too.
 int messageBoxA(const char* text, const char* caption, unsigned type);
+
+// Console tools have no desktop: their message boxes go to this sink instead, which answers.
+using MessageSink = int (*)(const char16_t* text, const char16_t* caption, unsigned type);
+void setMessageSink(MessageSink sink);
+
+// The program's GBK texts in UTF-16 (undecodable bytes become U+FFFD or '?').
+std::u16string wideFromGbk(const char* text);
+// Console output in the console's encoding (UTF-8 on Linux, the console's code page on Windows).
+void writeConsole(bool toError, const std::u16string& text);
 
 using WindowProc = intptr_t (*)(WindowHandle window, unsigned message, uintptr_t wParam,
                                 intptr_t lParam);

@@ -26,7 +26,7 @@ void setError(uint32_t error) {
 // Without a test machine (host tools) paths are host paths, with either separator.
 std::string host(const char* path) {
     if (sim::Machine* m = sim::current()) return m->hostPath(path);
-    std::string p = path;
+    std::string p = sim::hostName(path);
     std::replace(p.begin(), p.end(), '\\', '/');
     return p;
 }

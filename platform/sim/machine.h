@@ -56,6 +56,7 @@ public:
     std::string windowsDir = "C:\\windows";
     std::string currentDirectory = "C:\\setup";
     std::map<char, unsigned> driveTypes;  // lower-case letter -> drive type; others: no root
+    bool hasMd5 = true;  // advapi32's MD5 routines can be loaded
     uint32_t tickCount = 100000;
     uint32_t sleptMilliseconds = 0;
 
@@ -106,6 +107,10 @@ private:
 // The machine the platform layer talks to. Without a test machine, a passthrough machine
 // whose paths are host paths (used by the host tools).
 Machine* current();
+
+// A GBK file name as it is stored on the host's disk: UTF-8, or the raw bytes when they are
+// no GBK text.
+std::string hostName(const std::string& text);
 
 // GBK (code page 936) to UTF-16, and UTF-16 to UTF-8 for readable test output.
 std::u16string fromGbk(const std::string& text);

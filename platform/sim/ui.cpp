@@ -9,6 +9,8 @@ namespace plat {
 
 namespace {
 
+MessageSink messageSink = nullptr;
+
 sim::Machine& machine() {
     if (sim::Machine* m = sim::current()) return *m;
     std::fputs("no simulated machine for a user-interface call\n", stderr);
@@ -16,6 +18,7 @@ sim::Machine& machine() {
 }
 
 int record(std::u16string text, std::u16string caption, unsigned type) {
+    if (messageSink != nullptr) return messageSink(text.c_str(), caption.c_str(), type);
     sim::Machine& m = machine();
     int answer;
     if (!m.answers.empty()) {
@@ -30,6 +33,15 @@ int record(std::u16string text, std::u16string caption, unsigned type) {
 }
 
 }  // namespace
+
+void setMessageSink(MessageSink sink) { messageSink = sink; }
+
+std::u16string wideFromGbk(const char* text) { return sim::fromGbk(text ? text : ""); }
+
+void writeConsole(bool toError, const std::u16string& text) {
+    std::string bytes = sim::toUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), toError ? stderr : stdout);
+}
 
 int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type) {
     return record(text ? text : u"", caption ? caption : u"", type);

@@ -17,6 +17,8 @@ LRESULT CALLBACK trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return registeredProcedure(window, message, wParam, lParam);
 }
 
+MessageSink messageSink = nullptr;
+
 std::vector<wchar_t> fromGbk(const char* text) {
     if (text == nullptr) text = "";
     int length = static_cast<int>(std::strlen(text));
@@ -28,7 +30,30 @@ std::vector<wchar_t> fromGbk(const char* text) {
 
 }  // namespace
 
+void setMessageSink(MessageSink sink) { messageSink = sink; }
+
+std::u16string wideFromGbk(const char* text) {
+    std::vector<wchar_t> wide = fromGbk(text);
+    return std::u16string(reinterpret_cast<const char16_t*>(wide.data()));
+}
+
+void writeConsole(bool toError, const std::u16string& text) {
+    HANDLE out = GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return;
+    // Redirected: bytes in the console's code page.
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0) codePage = GetACP();
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+    int length = static_cast<int>(text.size());
+    int needed = WideCharToMultiByte(codePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::vector<char> bytes(static_cast<size_t>(needed > 0 ? needed : 0) + 1);
+    if (needed > 0) WideCharToMultiByte(codePage, 0, wide, length, bytes.data(), needed, nullptr, nullptr);
+    WriteFile(out, bytes.data(), static_cast<DWORD>(needed > 0 ? needed : 0), &written, nullptr);
+}
+
 int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type) {
+    if (messageSink != nullptr) return messageSink(text, caption, type);
     return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
                        reinterpret_cast<const wchar_t*>(caption), type);
 }
@@ -36,6 +61,9 @@ int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type) {
 int messageBoxA(const char* text, const char* caption, unsigned type) {
     std::vector<wchar_t> wideText = fromGbk(text);
     std::vector<wchar_t> wideCaption = fromGbk(caption);
+    if (messageSink != nullptr)
+        return messageSink(reinterpret_cast<const char16_t*>(wideText.data()),
+                           reinterpret_cast<const char16_t*>(wideCaption.data()), type);
     return MessageBoxW(nullptr, wideText.data(), wideCaption.data(), type);
 }
 

@@ -1,0 +1,243 @@
+#include "payload/archive.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/crypto.h"
+#include "platform/files.h"
+
+uint32_t readLe32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void writeLe32(uint8_t* p, uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void md5Hex(const void* bytes, size_t length, char text[md5TextSize]) {
+    std::memset(text, 0, 32);
+    uint8_t digest[16];
+    if (!plat::md5Digest(bytes, length, digest)) return;
+    for (int i = 0; i < 16; ++i) {
+        for (int shift : {4, 0}) {
+            int nibble = (digest[i] >> shift) & 0xF;
+            text[i * 2 + (shift == 4 ? 0 : 1)] =
+                static_cast<char>(nibble < 10 ? '0' + nibble : 'A' + (nibble - 10));
+        }
+    }
+    text[32] = '\0';
+    text[33] = '\0';
+}
+
+uint32_t md5File(const char* path, char text[md5TextSize]) {
+    std::memset(text, 0, md5TextSize);
+    plat::FileHandle file = plat::lopen(path, plat::ofRead);
+    if (file == plat::fileError) return 0;
+    long size = plat::llseek(file, 0, plat::seekEnd);
+    plat::llseek(file, 0, plat::seekSet);
+    if (size < 0) size = 0;
+    // Room beyond the size, so that a file that grew since the seek is read a little further.
+    size_t capacity = static_cast<size_t>(size) + 500;
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[capacity]());
+    if (!block) {
+        plat::lclose(file);
+        return 0;
+    }
+    unsigned read = plat::lread(file, block.get(), static_cast<unsigned>(size) + 100);
+    plat::lclose(file);
+    if (read == plat::ioError) read = 0;
+    md5Hex(block.get(), read, text);
+    return read;
+}
+
+namespace {
+
+// The bare name: after the last backslash, searching from the end down to the second character.
+const char* bareName(const char* path) {
+    size_t length = std::strlen(path);
+    for (size_t i = length; i-- > 1;)
+        if (path[i] == '\\') return path + i + 1;
+    return path;
+}
+
+bool readExactly(plat::FileHandle file, void* buffer, unsigned count) {
+    return plat::lread(file, buffer, count) == count;
+}
+
+bool writeExactly(plat::FileHandle file, const void* buffer, unsigned count) {
+    return plat::lwrite(file, buffer, count) == count;
+}
+
+}  // namespace
+
+int appendEntry(const char* archivePath, const char* sourcePath) {
+    uint8_t entry[entryHeaderSize] = {};
+    entry[0] = 'C';
+    entry[1] = 'F';
+    if (sourcePath == nullptr || sourcePath[0] == '\0') return 0;
+    const char* name = bareName(sourcePath);
+    size_t nameLength = std::strlen(name);
+    if (nameLength > maxEntryName || nameLength == 0) return 0;
+    std::memcpy(entry + 2, name, nameLength);
+
+    uint8_t header[containerHeaderSize];
+    plat::FileHandle archive = plat::lopen(archivePath, plat::ofReadWrite);
+    long archiveSize;
+    if (archive == plat::fileError) {
+        archive = plat::lcreat(archivePath, 0);
+        if (archive == plat::fileError) return 0;
+        std::memset(header, 0, sizeof header);
+        header[0] = 'C';
+        header[1] = '0';
+        writeLe32(header + 2, containerHeaderSize);
+        writeLe32(header + 6, 0);
+        if (!writeExactly(archive, header, sizeof header)) {
+            plat::lclose(archive);
+            return 0;
+        }
+        archiveSize = containerHeaderSize;
+    } else {
+        archiveSize = plat::llseek(archive, 0, plat::seekEnd);
+        plat::llseek(archive, 0, plat::seekSet);
+        // Only current-layout containers with an intact header are appended to.
+        if (!readExactly(archive, header, sizeof header) || header[1] != '0') {
+            plat::lclose(archive);
+            return 0;
+        }
+    }
+
+    uint32_t count = readLe32(header + 6);
+    long position = containerHeaderSize;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t existing[entryHeaderSize];
+        if (archiveSize - position < static_cast<long>(entryHeaderSize) ||
+            !readExactly(archive, existing, entryHeaderSize) || existing[0] != 'C' ||
+            existing[1] != 'F') {
+            plat::lclose(archive);  // damaged: nothing is appended to it
+            return 0;
+        }
+        if (std::strncmp(reinterpret_cast<const char*>(existing + 2), name, entryNameField) == 0) {
+            plat::lclose(archive);
+            return 0;
+        }
+        uint32_t length = readLe32(existing + compressedLengthOffset);
+        position += static_cast<long>(entryHeaderSize);
+        if (static_cast<unsigned long>(archiveSize - position) < length) {
+            plat::lclose(archive);
+            return 0;
+        }
+        position += static_cast<long>(length);
+        plat::llseek(archive, position, plat::seekSet);
+    }
+
+    plat::FileHandle source = plat::lopen(sourcePath, plat::ofRead);
+    if (source == plat::fileError) {
+        plat::lclose(archive);
+        return 0;
+    }
+    long size = plat::llseek(source, 0, plat::seekEnd);
+    plat::llseek(source, 0, plat::seekSet);
+    if (size < 0) size = 0;
+    size_t n = static_cast<size_t>(size);
+    // The output gets zlib's full bound: an incompressible file must still be kept.
+    uLong capacity = compressBound(static_cast<uLong>(n));
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[n + capacity + 1]());
+    if (!block) {
+        plat::lclose(source);
+        plat::lclose(archive);
+        return 0;
+    }
+    unsigned read = plat::lread(source, block.get(), static_cast<unsigned>(n));
+    plat::lclose(source);
+    if (read == plat::ioError) read = 0;
+
+    md5Hex(block.get(), read, reinterpret_cast<char*>(entry + digestOffset));
+    uLongf compressedLength = capacity;
+    int result = compress2(block.get() + n, &compressedLength, block.get(), read,
+                           Z_DEFAULT_COMPRESSION);
+    int appended = 0;
+    if (result == Z_OK && compressedLength > 0) {
+        writeLe32(entry + compressedLengthOffset, static_cast<uint32_t>(compressedLength));
+        plat::llseek(archive, position, plat::seekSet);
+        bool ok = writeExactly(archive, entry, entryHeaderSize) &&
+                  writeExactly(archive, block.get() + n, static_cast<unsigned>(compressedLength));
+        if (ok) {
+            writeLe32(header + 6, count + 1);
+            writeLe32(header + 2, readLe32(header + 2) + static_cast<uint32_t>(entryHeaderSize) +
+                                      static_cast<uint32_t>(compressedLength));
+            plat::llseek(archive, 0, plat::seekSet);
+            ok = writeExactly(archive, header, sizeof header);
+        }
+        appended = ok ? 1 : 0;
+    }
+    plat::lclose(archive);
+    return appended;
+}
+
+ArchiveWalk::ArchiveWalk(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {
+    if (bytes == nullptr || size < containerHeaderSize) {
+        stopped_ = true;
+        // A container too short for its header has nothing to walk, but still claims nothing.
+        entryCount_ = 0;
+        return;
+    }
+    currentLayout_ = bytes[1] == '0';
+    entryCount_ = readLe32(bytes + 6);
+}
+
+bool ArchiveWalk::next(ArchiveEntry& entry) {
+    if (stopped_ || visited_ >= entryCount_) return false;
+    size_t headerSize = currentLayout_ ? entryHeaderSize : olderEntryHeaderSize;
+    if (size_ - position_ < headerSize || bytes_[position_] != 'C' ||
+        bytes_[position_ + 1] != 'F') {
+        stopped_ = true;
+        return false;
+    }
+    const uint8_t* header = bytes_ + position_;
+    uint32_t length = readLe32(header + (currentLayout_ ? compressedLengthOffset : 16));
+    if (size_ - position_ - headerSize < length) {
+        stopped_ = true;
+        return false;
+    }
+    entry.currentLayout = currentLayout_;
+    entry.nameField = reinterpret_cast<const char*>(header + 2);
+    entry.nameFieldSize = currentLayout_ ? entryNameField : olderEntryNameField;
+    entry.digest = currentLayout_ ? reinterpret_cast<const char*>(header + digestOffset) : nullptr;
+    entry.compressedLength = length;
+    entry.data = header + headerSize;
+    position_ += headerSize + length;
+    ++visited_;
+    return true;
+}
+
+bool entryName(const ArchiveEntry& entry, char* out, size_t capacity) {
+    size_t length = 0;
+    while (length < entry.nameFieldSize && entry.nameField[length] != '\0') ++length;
+    bool terminated = length < entry.nameFieldSize;
+    size_t shown = length < capacity ? length : capacity - 1;
+    std::memcpy(out, entry.nameField, shown);
+    out[shown] = '\0';
+    if (!terminated || length == 0) return false;
+    if (std::strcmp(out, ".") == 0 || std::strcmp(out, "..") == 0) return false;
+    // A GBK trail byte may be 0x5C: only a lead byte starts a character, so walk by characters.
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        if (c >= 0x81 && c <= 0xFE && i + 1 < length) {
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || std::strchr("\\/:<>\"|?*", c) != nullptr) return false;
+    }
+    return true;
+}
+
+uint32_t inflateEntry(const ArchiveEntry& entry, uint8_t* target, size_t capacity) {
+    uLongf length = static_cast<uLongf>(capacity);
+    int result = uncompress(target, &length, entry.data, entry.compressedLength);
+    if (result != Z_OK || length == 0) return 0;
+    return static_cast<uint32_t>(length);
+}

@@ -1,0 +1,28 @@
+// Unpacking the payload (and the skin and backup archives) into the install directory, and
+// checking the installed files against it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t scratchNameField = 100;
+constexpr size_t scratchDigestGap = 10;
+constexpr size_t skinArchiveCapacity = 131072;
+constexpr size_t failureTextOffset = 4096;
+
+extern const char* const exemptionList;
+
+// Every entry into installDir; true when all of entryCount were written. The scratch area holds
+// the entry name, the inflated content and its digest text.
+bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize);
+// The number of entries found intact; names of the others, each followed by "....", are appended
+// to the failure text.
+uint32_t verifyAll(const uint8_t* container, size_t size, char* failureText,
+                   size_t failureCapacity, const char* exemptions);
+int containsName(const char* list, const char* name);
+// Brings a phrase library into its stored form in place; `bytes` must have 12 bytes of room after
+// `length` for the trailer. Returns the length of the kept text.
+size_t compactPhraseLibrary(uint8_t* bytes, size_t length);
+// A container file of at most 131,072 bytes read into workBuffer and extracted.
+void extractFromFile(const char* path);
+// Checks installDir against the payload and reports what is missing or damaged.
+void verifyPayloadFiles();

@@ -1,0 +1,230 @@
+#include "payload/archive.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "platform/files.h"
+#include "sim_fixture.h"
+
+namespace {
+
+class Archive : public SimTest {
+protected:
+    std::string bytes(const std::string& path) { return file(path); }
+    uint32_t count(const std::string& container) {
+        return readLe32(reinterpret_cast<const uint8_t*>(container.data()) + 6);
+    }
+    uint32_t total(const std::string& container) {
+        return readLe32(reinterpret_cast<const uint8_t*>(container.data()) + 2);
+    }
+};
+
+std::string md5Of(const std::string& data) {
+    char text[md5TextSize];
+    md5Hex(data.data(), data.size(), text);
+    return text;
+}
+
+}  // namespace
+
+TEST(Md5, KnownDigestsInUpperCase) {
+    EXPECT_EQ(md5Of(""), "D41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(md5Of("abc"), "900150983CD24FB0D6963F7D28E17F72");
+    EXPECT_EQ(md5Of(std::string(1000000, 'a')), "7707D6AE4E027C70EEA2A935C2296F21");
+    // Lengths around the padding boundary.
+    EXPECT_EQ(md5Of(std::string(55, 'x')).size(), 32u);
+    EXPECT_EQ(md5Of("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+              "57EDF4A22BE3C955AC49DA2E2107B67A");
+}
+
+TEST_F(Archive, NoMd5RoutinesGiveAnEmptyText) {
+    m().hasMd5 = false;
+    char text[md5TextSize];
+    std::memset(text, 'x', sizeof text);
+    md5Hex("abc", 3, text);
+    EXPECT_STREQ(text, "");
+}
+
+TEST_F(Archive, Md5FileCountsTheBytesRead) {
+    char text[md5TextSize];
+    EXPECT_EQ(md5File("C:\\missing.txt", text), 0u);
+    EXPECT_STREQ(text, "");
+    m().writeFile("C:\\a.txt", "abc");
+    EXPECT_EQ(md5File("C:\\a.txt", text), 3u);
+    EXPECT_STREQ(text, "900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST_F(Archive, FirstAppendCreatesTheContainer) {
+    m().writeFile("C:\\src\\vorncyzk.bak", "phrase data phrase data");
+    ASSERT_EQ(appendEntry("C:\\out.vrz", "C:\\src\\vorncyzk.bak"), 1);
+    std::string c = bytes("C:\\out.vrz");
+    ASSERT_GE(c.size(), 66u);
+    EXPECT_EQ(c.substr(0, 2), "C0");
+    EXPECT_EQ(count(c), 1u);
+    EXPECT_EQ(total(c), c.size());
+    EXPECT_EQ(c.substr(10, 2), "CF");
+    EXPECT_EQ(std::string(c.c_str() + 12), "vorncyzk.bak");
+    EXPECT_EQ(std::string(c.data() + 28, 34), md5Of("phrase data phrase data") + std::string(2, '\0'));
+    uint32_t length = readLe32(reinterpret_cast<const uint8_t*>(c.data()) + 62);
+    EXPECT_EQ(c.size(), 66u + length);
+    EXPECT_EQ(static_cast<unsigned char>(c[66]), 0x78);
+    EXPECT_EQ(static_cast<unsigned char>(c[67]), 0x9C);
+}
+
+TEST_F(Archive, NamesOfTwelveFitThirteenAreRefused) {
+    m().writeFile("C:\\abcdefgh.ijk", "x");
+    m().writeFile("C:\\abcdefghi.jkl", "x");
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\abcdefgh.ijk"), 1);
+    std::string before = bytes("C:\\a.vrz");
+    EXPECT_EQ(appendEntry("C:\\a.vrz", "C:\\abcdefghi.jkl"), 0);
+    EXPECT_EQ(bytes("C:\\a.vrz"), before);
+    EXPECT_EQ(appendEntry("C:\\a.vrz", ""), 0);
+}
+
+TEST_F(Archive, DuplicateLeavesTheContainerUnchanged) {
+    m().writeFile("C:\\x\\a.txt", "one");
+    m().writeFile("C:\\y\\a.txt", "two");
+    m().writeFile("C:\\y\\A.txt", "three");
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\x\\a.txt"), 1);
+    std::string before = bytes("C:\\a.vrz");
+    EXPECT_EQ(appendEntry("C:\\a.vrz", "C:\\y\\a.txt"), 0);
+    EXPECT_EQ(bytes("C:\\a.vrz"), before);
+}
+
+TEST_F(Archive, UnreadableSourceLeavesAnEmptyNewContainer) {
+    EXPECT_EQ(appendEntry("C:\\new.vrz", "C:\\nothere.txt"), 0);
+    std::string c = bytes("C:\\new.vrz");
+    ASSERT_EQ(c.size(), 10u);
+    EXPECT_EQ(total(c), 10u);
+    EXPECT_EQ(count(c), 0u);
+}
+
+TEST_F(Archive, EmptyFileIsAppendedWithTheEmptyDigest) {
+    m().writeFile("C:\\empty.txt", "");
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\empty.txt"), 1);
+    std::string c = bytes("C:\\a.vrz");
+    EXPECT_EQ(std::string(c.data() + 28, 32), "D41D8CD98F00B204E9800998ECF8427E");
+}
+
+TEST_F(Archive, IncompressibleDataAboveEightKilobytesIsKept) {
+    std::mt19937 random(7);
+    std::string noise(50000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    m().writeFile("C:\\noise.bin", noise);
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\noise.bin"), 1);
+    std::string c = bytes("C:\\a.vrz");
+    ArchiveWalk walk(reinterpret_cast<const uint8_t*>(c.data()), c.size());
+    ArchiveEntry entry;
+    ASSERT_TRUE(walk.next(entry));
+    std::string out(60000, '\0');
+    EXPECT_EQ(inflateEntry(entry, reinterpret_cast<uint8_t*>(out.data()), out.size()), 50000u);
+    EXPECT_EQ(out.substr(0, 50000), noise);
+}
+
+TEST_F(Archive, DamagedContainerIsNotAppendedTo) {
+    m().writeFile("C:\\a.txt", "aaa");
+    m().writeFile("C:\\b.txt", "bbb");
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\a.txt"), 1);
+    std::string c = bytes("C:\\a.vrz");
+    m().writeFile("C:\\cut.vrz", c.substr(0, c.size() - 3));
+    EXPECT_EQ(appendEntry("C:\\cut.vrz", "C:\\b.txt"), 0);
+    EXPECT_EQ(bytes("C:\\cut.vrz"), c.substr(0, c.size() - 3));
+    std::string older = c;
+    older[1] = 'H';
+    m().writeFile("C:\\older.vrz", older);
+    EXPECT_EQ(appendEntry("C:\\older.vrz", "C:\\b.txt"), 0);
+}
+
+TEST_F(Archive, SecondAppendGrowsCountAndTotal) {
+    m().writeFile("C:\\a.txt", "aaa");
+    m().writeFile("C:\\dir\\b.txt", std::string(5000, 'b'));
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\a.txt"), 1);
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\dir\\b.txt"), 1);
+    std::string c = bytes("C:\\a.vrz");
+    EXPECT_EQ(count(c), 2u);
+    EXPECT_EQ(total(c), c.size());
+    ArchiveWalk walk(reinterpret_cast<const uint8_t*>(c.data()), c.size());
+    ArchiveEntry entry;
+    char name[100];
+    ASSERT_TRUE(walk.next(entry));
+    ASSERT_TRUE(walk.next(entry));
+    EXPECT_TRUE(entryName(entry, name, sizeof name));
+    EXPECT_STREQ(name, "b.txt");
+    EXPECT_FALSE(walk.next(entry));
+    EXPECT_FALSE(walk.stoppedEarly());
+}
+
+TEST(ArchiveWalkBounds, StopsAtBadTagsAndShortData) {
+    std::string c = std::string("C0") + std::string(8, '\0');
+    c[6] = 2;
+    std::string e1 = "CF" + std::string(54, '\0');
+    e1[52] = 4;
+    c += e1 + "abcd";
+    c += "XF" + std::string(60, '\0');
+    ArchiveWalk walk(reinterpret_cast<const uint8_t*>(c.data()), c.size());
+    ArchiveEntry entry;
+    EXPECT_TRUE(walk.next(entry));
+    EXPECT_FALSE(walk.next(entry));
+    EXPECT_TRUE(walk.stoppedEarly());
+
+    // A length that runs past the end stops the walk as a bad tag does.
+    std::string big = c.substr(0, 10) + e1;
+    big[10 + 52] = static_cast<char>(0xFF);
+    big[10 + 55] = 0x7F;
+    ArchiveWalk past(reinterpret_cast<const uint8_t*>(big.data()), big.size());
+    EXPECT_FALSE(past.next(entry));
+    ArchiveWalk tiny(reinterpret_cast<const uint8_t*>("C0"), 2);
+    EXPECT_FALSE(tiny.next(entry));
+}
+
+TEST(ArchiveWalkBounds, OlderLayoutUsesTwentyByteHeaders) {
+    std::string data = "hello";
+    std::string packed(64, '\0');
+    uLongf length = packed.size();
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(packed.data()), &length,
+                       reinterpret_cast<const Bytef*>(data.data()), data.size()),
+              Z_OK);
+    std::string c = std::string("CH") + std::string(8, '\0');
+    c[6] = 1;
+    std::string header = "CFvrbmp8.vrh" + std::string(6, '\0');
+    header.resize(20);
+    header[16] = static_cast<char>(length);
+    c += header + packed.substr(0, length);
+    ArchiveWalk walk(reinterpret_cast<const uint8_t*>(c.data()), c.size());
+    ArchiveEntry entry;
+    ASSERT_TRUE(walk.next(entry));
+    EXPECT_FALSE(entry.currentLayout);
+    EXPECT_EQ(entry.digest, nullptr);
+    char name[100];
+    EXPECT_TRUE(entryName(entry, name, sizeof name));
+    EXPECT_STREQ(name, "vrbmp8.vrh");
+    uint8_t out[16];
+    EXPECT_EQ(inflateEntry(entry, out, sizeof out), 5u);
+}
+
+TEST(EntryNames, HostileNamesAreRefused) {
+    auto check = [](std::string field) {
+        field.resize(entryNameField, '\0');
+        ArchiveEntry entry;
+        entry.nameField = field.data();
+        entry.nameFieldSize = entryNameField;
+        char name[100];
+        return entryName(entry, name, sizeof name);
+    };
+    EXPECT_TRUE(check("vornel4.ime"));
+    EXPECT_TRUE(check("冷色瓷面.vrz"));
+    EXPECT_FALSE(check(""));
+    EXPECT_FALSE(check("."));
+    EXPECT_FALSE(check(".."));
+    EXPECT_FALSE(check("..\\x.dll"));
+    EXPECT_FALSE(check("a/b"));
+    EXPECT_FALSE(check("c:x.dll"));
+    EXPECT_FALSE(check("a\tb"));
+    EXPECT_FALSE(check(std::string(16, 'a')));  // not terminated in its field
+    // A double-byte character whose trail byte is 0x5C is no separator.
+    EXPECT_TRUE(check("\xD5\x5C.txt"));
+}
