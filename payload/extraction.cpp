@@ -37,6 +37,14 @@ void reportEntry(const char* name) {
 
 }  // namespace
 
+uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capacity) {
+    uint32_t length = inflateEntry(entry, content, capacity);
+    if (length == 0 || !entry.currentLayout) return length;
+    char* digest = reinterpret_cast<char*>(content + length + scratchDigestGap);
+    md5Hex(content, length, digest);
+    return std::strncmp(digest, entry.digest, md5TextSize) == 0 ? length : 0;
+}
+
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize) {
     // The name, the content and, 10 bytes after it, the 34-byte digest text must all fit.
     if (scratch == nullptr || scratchSize <= scratchNameField + scratchDigestGap + md5TextSize)
@@ -54,13 +62,8 @@ bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t 
         bool ok = safe;
         char path[pathCapacity];
         if (ok) ok = formatText(path, sizeof path, "%s%s", state.installDir, name);
-        uint32_t length = ok ? inflateEntry(entry, content, capacity) : 0;
+        uint32_t length = ok ? unpackVerified(entry, content, capacity) : 0;
         ok = ok && length > 0;
-        if (ok && entry.currentLayout) {
-            char* digest = reinterpret_cast<char*>(content + length + scratchDigestGap);
-            md5Hex(content, length, digest);
-            ok = std::strncmp(digest, entry.digest, md5TextSize) == 0;
-        }
         if (ok) {
             if (deleteFile(path) == -1) moveAside(path);
             size_t toWrite = length;

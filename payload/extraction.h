@@ -11,6 +11,12 @@ constexpr size_t failureTextOffset = 4096;
 
 extern const char* const exemptionList;
 
+struct ArchiveEntry;
+// Inflates the entry into `content` and checks its digest (current layout), leaving the digest
+// text 10 bytes after the content: the inflated length, 0 when either step failed. `capacity`
+// must leave 44 bytes of room after it.
+uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capacity);
+
 // Every entry into installDir; true when all of entryCount were written. The scratch area holds
 // the entry name, the inflated content and its digest text.
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize);

@@ -30,6 +30,8 @@ void setMessageSink(MessageSink sink);
 
 // The program's GBK texts in UTF-16 (undecodable bytes become U+FFFD or '?').
 std::u16string wideFromGbk(const char* text);
+// A command-line argument as the program's 8-bit text (Linux: UTF-8 to GBK; Windows: as given).
+std::string nativeArgument(const char* argument);
 // Console output in the console's encoding (UTF-8 on Linux, the console's code page on Windows).
 void writeConsole(bool toError, const std::u16string& text);
 

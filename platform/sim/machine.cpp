@@ -84,24 +84,26 @@ std::string convert(const char* to, const char* from, const std::string& input) 
 
 }  // namespace
 
-std::string hostName(const std::string& text) {
+std::string strictConvert(const char* to, const char* from, const std::string& text) {
     bool ascii = std::all_of(text.begin(), text.end(),
                              [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) return text;
-    iconv_t cd = iconv_open("UTF-8", "GBK");
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-    std::string output(text.size() * 3 + 4, '\0');
+    std::string output(text.size() * 4 + 4, '\0');
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
     char* out = output.data();
     size_t outLeft = output.size();
     size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
     iconv_close(cd);
-    // Bytes that are no GBK text keep their raw form, as Linux allows any bytes in a name.
     if (result == static_cast<size_t>(-1) || inLeft != 0) return text;
     output.resize(output.size() - outLeft);
     return output;
 }
+
+// Bytes that are no GBK text keep their raw form, as Linux allows any bytes in a name.
+std::string hostName(const std::string& text) { return strictConvert("UTF-8", "GBK", text); }
 
 Machine::Machine(Os os) {
     char pattern[] = "/tmp/vornsim.XXXXXX";

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/registry_sim.h"
 #include "platform/ui.h"
 
 namespace sim {
@@ -96,6 +97,11 @@ public:
     std::deque<plat::Message> messages;
     bool failClassRegistration = false;
 
+    // --- registry, input methods, started programs (registry_sim.h) ---
+    Registry registry{*this};
+    Imm imm;
+    Processes processes;
+
 private:
     std::string absolute(const std::string& windowsPath) const;
     std::string root_;
@@ -111,6 +117,8 @@ Machine* current();
 // A GBK file name as it is stored on the host's disk: UTF-8, or the raw bytes when they are
 // no GBK text.
 std::string hostName(const std::string& text);
+// iconv of the whole text, or the text unchanged when it is not valid in `from`.
+std::string strictConvert(const char* to, const char* from, const std::string& text);
 
 // GBK (code page 936) to UTF-16, and UTF-16 to UTF-8 for readable test output.
 std::u16string fromGbk(const std::string& text);

@@ -38,6 +38,10 @@ void setMessageSink(MessageSink sink) { messageSink = sink; }
 
 std::u16string wideFromGbk(const char* text) { return sim::fromGbk(text ? text : ""); }
 
+std::string nativeArgument(const char* argument) {
+    return sim::strictConvert("GBK", "UTF-8", argument ? argument : "");
+}
+
 void writeConsole(bool toError, const std::u16string& text) {
     std::string bytes = sim::toUtf8(text);
     std::fwrite(bytes.data(), 1, bytes.size(), toError ? stderr : stdout);

@@ -37,6 +37,8 @@ std::u16string wideFromGbk(const char* text) {
     return std::u16string(reinterpret_cast<const char16_t*>(wide.data()));
 }
 
+std::string nativeArgument(const char* argument) { return argument ? argument : ""; }
+
 void writeConsole(bool toError, const std::u16string& text) {
     HANDLE out = GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD written = 0;
