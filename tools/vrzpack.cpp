@@ -107,8 +107,8 @@ int list(const std::string& archive) {
     if (walk.stoppedEarly()) {
         char line[160];
         formatText(line, sizeof line,
-                   "vrzpack: damaged container: the walk stopped at entry %u of %u (offset %zu)\n",
-                   walk.visited() + 1, walk.entryCount(), walk.offset());
+                   "vrzpack: damaged container: the walk stopped at entry %u of %u (offset %lu)\n",
+                   walk.visited() + 1, walk.entryCount(), static_cast<unsigned long>(walk.offset()));
         say(true, line);
         return 1;
     }
