@@ -1,0 +1,761 @@
+#!/usr/bin/python3
+"""Throwaway Wine machines for the setup's end-to-end scenarios.
+
+A *configuration* names a kind of Windows (version, bitness, code page). For each
+one a *template* prefix is built once per machine and kept in the cache
+(``$VORN_WINE_CACHE``, default ``/var/tmp/vornsetup-wine``); a scenario gets a
+*machine*: a fresh copy of the template, removed afterwards. Programs run under
+the robot (``vornrobot.exe``), which answers message boxes from a script and
+writes a transcript, on one Xvfb display for the whole session.
+
+Used by the pytest scenarios beside this file and from the command line:
+
+    vornwine.py templates [CONFIG...]      build the templates that are missing or stale
+    vornwine.py demo --bin DIR [--config]  install silently and show what was installed
+    vornwine.py clean [--templates]        remove leftovers of interrupted runs
+
+Standard library only.
+"""
+
+from __future__ import annotations
+
+import argparse
+import contextlib
+import ctypes
+import dataclasses
+import fcntl
+import hashlib
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path, PureWindowsPath
+from typing import Callable, Iterable, Iterator
+
+REPO = Path(__file__).resolve().parents[2]
+
+
+class HarnessError(RuntimeError):
+    """The harness (Wine, Xvfb, the robot) failed, not the program under test."""
+
+
+# ---------------------------------------------------------------- configurations
+
+
+@dataclasses.dataclass(frozen=True)
+class Config:
+    name: str
+    arch: str  # WINEARCH of the prefix: win64 or win32
+    windows: str  # Wine's name of the Windows version
+    locale: str  # host locale in LC_ALL; it decides the ANSI/OEM code page
+    codepage: int
+    title: str
+
+
+CONFIGS: dict[str, Config] = {
+    c.name: c
+    for c in (
+        Config("win10-64", "win64", "win10", "zh_CN.UTF-8", 936, "Windows 10, 64-bit, code page 936"),
+        Config("win7-64", "win64", "win7", "zh_CN.UTF-8", 936, "Windows 7, 64-bit, code page 936"),
+        Config("xp-32", "win32", "winxp", "zh_CN.UTF-8", 936, "Windows XP, 32-bit, code page 936"),
+        Config("win7-32-cp950", "win32", "win7", "zh_TW.UTF-8", 950, "Windows 7, 32-bit, code page 950"),
+    )
+}
+
+# Raise when the template recipe changes in a way the stamp does not see
+# (the stamp already covers the configuration, TEMPLATE_REG and Wine's version).
+RECIPE_VERSION = 1
+
+# Seeded into every template. A virtual desktop, because without one each hide
+# or destroy of a window costs Wine 2 s; font substitutes so that the faces the
+# setup asks for by their Chinese names exist.
+TEMPLATE_REG = """Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Wine]
+"Version"="{windows}"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"Default"="1024x768"
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]
+"宋体"="AR PL UMing CN"
+"楷体"="AR PL UKai CN"
+"""
+
+SCREEN = "1024x768x24"
+
+
+# ---------------------------------------------------------------- places
+
+
+def cache_root() -> Path:
+    return Path(os.environ.get("VORN_WINE_CACHE", "/var/tmp/vornsetup-wine"))
+
+
+def bin_dir() -> Path:
+    """Where the built Windows programs are: $VORN_BIN or <repo>/build/win32/bin."""
+    return Path(os.environ.get("VORN_BIN", REPO / "build" / "win32" / "bin"))
+
+
+def _locales_dir() -> Path:
+    return cache_root() / "locales"
+
+
+def _templates_dir() -> Path:
+    return cache_root() / "templates"
+
+
+def _scratch_dir() -> Path:
+    return cache_root() / "scratch"
+
+
+def _home_dir() -> Path:
+    # Wine links the prefix's Desktop/Documents to $HOME and writes menu files
+    # under it; an empty home of our own keeps the host's untouched.
+    return cache_root() / "home"
+
+
+def windows_path_of_host(path: Path) -> str:
+    """The Windows path of a host path, through drive Z: (the host's /)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+@contextlib.contextmanager
+def _locked(exclusive: bool) -> Iterator[None]:
+    _templates_dir().mkdir(parents=True, exist_ok=True)
+    with open(_templates_dir() / ".lock", "a") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
+        try:
+            yield
+        finally:
+            fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+def _replace_dir(built: Path, final: Path) -> None:
+    """Put a finished directory in place; the old one, if any, is removed after."""
+    old = None
+    if final.exists():
+        old = final.with_name(f".{final.name}.old-{os.getpid()}")
+        final.rename(old)
+    built.rename(final)
+    if old:
+        shutil.rmtree(old, ignore_errors=True)
+
+
+# ---------------------------------------------------------------- environment
+
+
+def _base_env() -> dict[str, str]:
+    env = {
+        k: v
+        for k, v in os.environ.items()
+        if not k.startswith(("WINE", "LC_", "XDG_")) and k not in ("LANG", "LANGUAGE", "DISPLAY", "HOME")
+    }
+    env.update(
+        WINEDEBUG="-all",
+        # No Mono/Gecko download prompts; no menu entries written to the host.
+        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+        LOCPATH=str(_locales_dir()),
+        HOME=str(_home_dir()),
+    )
+    return env
+
+
+def wine_env(prefix: Path, config: Config, display: str | None = None) -> dict[str, str]:
+    env = _base_env()
+    env.update(WINEPREFIX=str(prefix), LC_ALL=config.locale)
+    if display:
+        env["DISPLAY"] = display
+    return env
+
+
+def ensure_locales() -> None:
+    """Generate the host locales Wine takes its code pages from (no root, no /etc)."""
+    needed = sorted({c.locale for c in CONFIGS.values()})
+    if all((_locales_dir() / name / "LC_CTYPE").exists() for name in needed):
+        return
+    with _locked(exclusive=True):
+        for name in needed:
+            if (_locales_dir() / name / "LC_CTYPE").exists():
+                continue
+            _locales_dir().mkdir(parents=True, exist_ok=True)
+            building = _locales_dir() / f".{name}.building-{os.getpid()}"
+            shutil.rmtree(building, ignore_errors=True)
+            lang, charset = name.split(".")
+            result = subprocess.run(
+                ["localedef", "-i", lang, "-f", charset, str(building)], capture_output=True, text=True
+            )
+            if result.returncode not in (0, 1) or not (building / "LC_CTYPE").exists():
+                # localedef answers 1 for mere warnings.
+                raise HarnessError(f"localedef {name} failed: {result.stderr.strip()}")
+            _replace_dir(building, _locales_dir() / name)
+
+
+# ---------------------------------------------------------------- templates
+
+
+def _wine_version() -> str:
+    return subprocess.run(["wine", "--version"], capture_output=True, text=True, check=True).stdout.strip()
+
+
+def template_stamp(config: Config) -> str:
+    recipe = json.dumps(
+        [RECIPE_VERSION, dataclasses.asdict(config), TEMPLATE_REG, _wine_version(), SCREEN], sort_keys=True
+    )
+    return hashlib.sha256(recipe.encode()).hexdigest()[:16]
+
+
+_STAMP_FILE = "vorn-template.stamp"  # at the prefix root, outside drive_c, unseen by Windows programs
+
+
+def _template_current(path: Path, stamp: str) -> bool:
+    try:
+        return (path / _STAMP_FILE).read_text().strip() == stamp
+    except OSError:
+        return False
+
+
+def _wine_call(
+    args: list[str], env: dict[str, str], cwd: Path | None, timeout: float
+) -> subprocess.CompletedProcess:
+    # Output goes to a file, not a pipe: Wine's background processes inherit the
+    # pipe and keep it open for seconds after the program has ended.
+    with tempfile.TemporaryFile() as output:
+        result = subprocess.run(
+            args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output, stderr=output, timeout=timeout
+        )
+        output.seek(0)
+        result.stdout = output.read().decode("utf-8", errors="replace")
+    return result
+
+
+def _wineserver(option: str, env: dict[str, str]) -> None:
+    """wineserver -k (end every process of the prefix) or -w (wait until they have ended)."""
+    quiet = subprocess.DEVNULL
+    subprocess.run(["wineserver", option], env=env, stdout=quiet, stderr=quiet, timeout=120)
+
+
+def _run_checked(args: list[str], env: dict[str, str], what: str, timeout: float = 300) -> None:
+    result = _wine_call(args, env, None, timeout)
+    if result.returncode != 0:
+        raise HarnessError(f"{what} failed ({result.returncode}): {result.stdout.strip()[-2000:]}")
+
+
+def _write_reg_file(path: Path, text: str) -> None:
+    # regedit reads UTF-16LE with a BOM whatever the code page.
+    path.write_bytes(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
+
+
+def _build_template(config: Config, target: Path, stamp: str) -> None:
+    target.parent.mkdir(parents=True, exist_ok=True)
+    _home_dir().mkdir(parents=True, exist_ok=True)
+    building = target.with_name(f".{config.name}.building-{os.getpid()}")
+    shutil.rmtree(building, ignore_errors=True)
+    env = wine_env(building, config)  # no display: nothing is shown
+    env["WINEARCH"] = config.arch
+    try:
+        _run_checked(["wineboot", "-i"], env, f"wineboot of {config.name}")
+        reg = building / "vorn-template.reg"
+        _write_reg_file(reg, TEMPLATE_REG.format(windows=config.windows))
+        _run_checked(["wine", "regedit", "/S", windows_path_of_host(reg)], env, "regedit /S")
+        _run_checked(["wineserver", "-w"], env, "wineserver -w")
+        reg.unlink()
+        _detach_user_folders(building)
+        (building / _STAMP_FILE).write_text(stamp + "\n")
+        _replace_dir(building, target)
+    except BaseException:
+        _wineserver("-k", env)
+        shutil.rmtree(building, ignore_errors=True)
+        raise
+
+
+def _detach_user_folders(prefix: Path) -> None:
+    """Turn the user folders Wine links to the host's home into plain folders."""
+    for user in (prefix / "drive_c" / "users").iterdir():
+        for entry in user.iterdir():
+            if entry.is_symlink():
+                entry.unlink()
+                entry.mkdir()
+
+
+def ensure_template(config: Config | str) -> Path:
+    """The template of a configuration, built first if missing or stale."""
+    config = CONFIGS[config] if isinstance(config, str) else config
+    ensure_locales()
+    target = _templates_dir() / config.name
+    stamp = template_stamp(config)
+    with _locked(exclusive=False):
+        if _template_current(target, stamp):
+            return target
+    with _locked(exclusive=True):
+        if not _template_current(target, stamp):  # another process may have built it meanwhile
+            for stale in target.parent.glob(f".{config.name}.*"):  # an interrupted build
+                _wineserver("-k", wine_env(stale, config))
+                shutil.rmtree(stale, ignore_errors=True)
+            _build_template(config, target, stamp)
+    return target
+
+
+# ---------------------------------------------------------------- display
+
+
+def _die_with_parent() -> None:
+    # Xvfb must not outlive a harness killed by a test timeout.
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+class Display:
+    """An Xvfb server on a free display number, for the life of the context."""
+
+    def __init__(self) -> None:
+        self.name = ""
+        self._process: subprocess.Popen | None = None
+
+    def __enter__(self) -> "Display":
+        read_end, write_end = os.pipe()
+        try:
+            self._process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", SCREEN],
+                pass_fds=(write_end,),
+                preexec_fn=_die_with_parent,
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL,
+            )
+            os.close(write_end)
+            write_end = -1
+            number = b""
+            deadline = time.monotonic() + 30
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
+                chunk = os.read(read_end, 16) if ready else b""
+                if not chunk:
+                    self.__exit__(None, None, None)
+                    raise HarnessError("Xvfb did not start")
+                number += chunk
+            self.name = ":" + number.decode().strip()
+        finally:
+            os.close(read_end)
+            if write_end >= 0:
+                os.close(write_end)
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        if self._process and self._process.poll() is None:
+            self._process.terminate()
+            try:
+                self._process.wait(10)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+
+    def screenshot(self, path: Path) -> None:
+        subprocess.run(
+            ["import", "-display", self.name, "-window", "root", str(path)], check=True, capture_output=True
+        )
+
+
+# ---------------------------------------------------------------- machine state as data
+
+
+class _Marker:
+    def __init__(self, name: str) -> None:
+        self._name = name
+
+    def __repr__(self) -> str:
+        return self._name
+
+
+ABSENT = _Marker("ABSENT")  # no such file
+DIRECTORY = _Marker("DIRECTORY")  # a directory where a file may be
+# Before a run: the program can neither create nor write the file. Wine keeps no
+# Windows access rights and the tests run as root, so a directory takes its place.
+UNWRITABLE = _Marker("UNWRITABLE")
+
+
+@dataclasses.dataclass
+class RegValue:
+    """A registry value other than REG_SZ (str) and REG_DWORD (int)."""
+
+    type: int
+    data: bytes
+
+
+@dataclasses.dataclass
+class Run:
+    exit_code: int
+    boxes: list[dict[str, str]]  # the robot's transcript, one dict per message box
+    output: str  # what Wine and the robot printed, for failure messages
+
+
+def _decode_reg_string(text: str) -> str:
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "0": "\0"}.get(m.group(1), m.group(1)), text)
+
+
+def _decode_reg_data(data: str) -> str | int | RegValue:
+    if data.startswith('"'):
+        return _decode_reg_string(data[1:-1])
+    if data.startswith("dword:"):
+        return int(data[6:], 16)
+    match = re.fullmatch(r"hex(?:\(([0-9a-fA-F]+)\))?:(.*)", data, re.S)
+    if not match:
+        raise HarnessError(f"unexpected data in a registry export: {data!r}")
+    kind = int(match.group(1), 16) if match.group(1) else 3  # bare hex: is REG_BINARY
+    raw = bytes(int(b, 16) for b in re.split(r"[,\s\\]+", match.group(2)) if b)
+    return RegValue(kind, raw)
+
+
+def parse_reg_export(text: str) -> dict[str, dict[str, str | int | RegValue]]:
+    """Keys of a regedit export with their values; the default value is named ''."""
+    keys: dict[str, dict[str, str | int | RegValue]] = {}
+    current: dict[str, str | int | RegValue] | None = None
+    lines = iter(text.replace("\r\n", "\n").split("\n"))
+    for line in lines:
+        if line.startswith("["):
+            current = keys.setdefault(line.strip()[1:-1], {})
+            continue
+        if current is None or not line.strip():
+            continue
+        while line.endswith("\\") and not line.rstrip().endswith('"'):  # hex data continues
+            line = line[:-1] + next(lines, "").strip()
+        if line.startswith("@="):
+            name, data = "", line[2:]
+        else:
+            match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"=(.*)', line, re.S)
+            if not match:
+                raise HarnessError(f"unexpected line in a registry export: {line!r}")
+            name, data = _decode_reg_string(match.group(1)), match.group(2)
+        current[name] = _decode_reg_data(data)
+    return keys
+
+
+_REGISTRY_ROOTS = {
+    "HKLM": "HKEY_LOCAL_MACHINE",
+    "HKCU": "HKEY_CURRENT_USER",
+    "HKCR": "HKEY_CLASSES_ROOT",
+    "HKU": "HKEY_USERS",
+    "HKCC": "HKEY_CURRENT_CONFIG",
+}
+
+
+def _full_key(key: str) -> str:
+    """The key with its root spelled out, as exports spell it."""
+    root, _, rest = key.partition("\\")
+    root = _REGISTRY_ROOTS.get(root.upper(), root.upper())
+    if root not in _REGISTRY_ROOTS.values():
+        raise ValueError(f"not a registry key: {key}")
+    return f"{root}\\{rest}" if rest else root
+
+
+class Machine:
+    """A fresh copy of a configuration's template, deleted by close()."""
+
+    def __init__(self, config: Config | str, display: Display | str | None, bin: Path | None = None):
+        self.config = CONFIGS[config] if isinstance(config, str) else config
+        self.display = display.name if isinstance(display, Display) else display
+        self.bin = Path(bin) if bin else bin_dir()
+        self.robot = self.bin / "vornrobot.exe"
+        if not self.robot.exists():
+            raise HarnessError(f"{self.robot} is missing: build the win32 tree first (cmake --build)")
+        template = ensure_template(self.config)
+        _clean_stale_scratch()
+        _scratch_dir().mkdir(parents=True, exist_ok=True)
+        self.root = Path(tempfile.mkdtemp(prefix=f"run-{os.getpid()}-", dir=_scratch_dir()))
+        self.prefix = self.root / "prefix"
+        self.work = self.root / "work"  # scripts, transcripts, exports; current directory of runs
+        self.work.mkdir()
+        self._runs = 0
+        try:
+            with _locked(exclusive=False):
+                subprocess.run(["cp", "-a", str(template), str(self.prefix)], check=True)
+        except BaseException:
+            shutil.rmtree(self.root, ignore_errors=True)
+            raise
+
+    def __enter__(self) -> "Machine":
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+    @property
+    def env(self) -> dict[str, str]:
+        return wine_env(self.prefix, self.config, self.display)
+
+    # ---- running
+
+    def wine(self, *args: str, timeout: float = 120) -> subprocess.CompletedProcess:
+        """Run `wine ARGS` in this machine; stdout holds what it printed (both streams)."""
+        return _wine_call(["wine", *args], self.env, self.work, timeout)
+
+    def run(self, program: Path | str, *args: str, answers: Iterable[str] = (), timeout: int = 60) -> Run:
+        """Run a program under the robot; answers are its script lines (OK, YES, NO, CANCEL).
+
+        program is a host path (reached through Z:) or a Windows path in the prefix.
+        """
+        self._runs += 1
+        script = self.work / f"answers-{self._runs}.txt"
+        transcript = self.work / f"transcript-{self._runs}.jsonl"
+        script.write_text("".join(f"{line}\n" for line in answers), encoding="utf-8")
+        program = windows_path_of_host(program) if isinstance(program, Path) else program
+        try:
+            result = self.wine(
+                str(self.robot),
+                "--answers", windows_path_of_host(script),
+                "--transcript", windows_path_of_host(transcript),
+                "--timeout", str(timeout),
+                "--",
+                program,
+                *args,
+                timeout=timeout + 60,
+            )  # fmt: skip
+        except subprocess.TimeoutExpired as e:
+            self.stop()
+            raise HarnessError(f"the robot did not end: {program} {' '.join(args)}") from e
+        output = result.stdout
+        if result.returncode == 125 or not transcript.exists():
+            raise HarnessError(f"the robot failed ({result.returncode}): {output.strip()}")
+        # Unix keeps only the low 8 bits of an exit code; the robot reports all 32.
+        exact = re.search(r"vornrobot: exit code (\d+)", output)
+        exit_code = int(exact.group(1)) if exact else result.returncode
+        boxes = [json.loads(line) for line in transcript.read_text(encoding="utf-8").splitlines() if line]
+        return Run(exit_code, boxes, output)
+
+    def stop(self) -> None:
+        """End every Wine process of this machine (wineserver -k)."""
+        _wineserver("-k", self.env)
+
+    def wait(self) -> None:
+        """Wait until every Wine process of this machine has ended (wineserver -w)."""
+        _wineserver("-w", self.env)
+
+    def close(self) -> None:
+        try:
+            self.stop()
+        finally:
+            shutil.rmtree(self.root, ignore_errors=True)
+
+    # ---- files
+
+    def host_path(self, windows_path: str) -> Path:
+        """The host path of a Windows path, found case-insensitively as Wine does."""
+        win = PureWindowsPath(windows_path)
+        if not win.drive:
+            raise ValueError(f"not an absolute Windows path: {windows_path}")
+        drive = self.prefix / "dosdevices" / win.drive.lower()
+        if not re.fullmatch(r"[a-z]:", drive.name) or not drive.exists():
+            raise ValueError(f"no drive {win.drive} in this machine: {windows_path}")
+        path = drive.resolve()
+        for part in win.parts[1:]:
+            candidate = path / part
+            if not candidate.exists() and path.is_dir():
+                folded = part.casefold()
+                candidate = next((p for p in path.iterdir() if p.name.casefold() == folded), candidate)
+            path = candidate
+        return path
+
+    def read_file(self, windows_path: str) -> bytes | _Marker:
+        """A file's bytes, or ABSENT, or DIRECTORY."""
+        path = self.host_path(windows_path)
+        if path.is_dir():
+            return DIRECTORY
+        return path.read_bytes() if path.exists() else ABSENT
+
+    def write_file(self, windows_path: str, data: bytes) -> None:
+        path = self.host_path(windows_path)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+
+    def remove_file(self, windows_path: str) -> None:
+        path = self.host_path(windows_path)
+        if path.is_dir() and not path.is_symlink():
+            shutil.rmtree(path)
+        elif path.exists() or path.is_symlink():
+            path.unlink()
+
+    def make_unwritable(self, windows_path: str) -> None:
+        """The program can neither create nor write this file (a directory stands in its place)."""
+        self.remove_file(windows_path)
+        self.host_path(windows_path).mkdir(parents=True)
+
+    def set_files(self, files: dict[str, bytes | _Marker]) -> None:
+        """Prepare files: contents, ABSENT or UNWRITABLE, by Windows path."""
+        for windows_path, content in files.items():
+            if content is ABSENT:
+                self.remove_file(windows_path)
+            elif content is UNWRITABLE:
+                self.make_unwritable(windows_path)
+            else:
+                self.write_file(windows_path, content)
+
+    def files(self, windows_paths: Iterable[str]) -> dict[str, bytes | _Marker]:
+        """The state of these files, in the form set_files and expectations use."""
+        return {p: self.read_file(p) for p in windows_paths}
+
+    # ---- registry
+
+    def registry(self, key: str, view: int = 32) -> dict[str, dict[str, str | int | RegValue]]:
+        """A key and its subkeys with their values, as a program of this bitness sees them.
+
+        view 32 is what the (32-bit) setup sees, HKLM\\Software redirected to
+        Wow6432Node on 64-bit Windows; 64 is the native view. A 32-bit prefix has
+        one view. An absent key gives {}. Keys are spelled as in `key` (root
+        spelled out), with the subkeys' names appended.
+        """
+        if view not in (32, 64):
+            raise ValueError(f"view is 32 or 64, not {view}")
+        key = _full_key(key)
+        self._runs += 1
+        out = self.work / f"export-{self._runs}.reg"
+        result = self.wine("reg", "export", key, windows_path_of_host(out), "/y", f"/reg:{view}")
+        if result.returncode != 0 or not out.exists():
+            return {}  # with a valid root, export fails only for a missing key
+        return parse_reg_export(out.read_bytes().decode("utf-16"))
+
+    def registry_values(self, key: str, view: int = 32) -> dict[str, str | int | RegValue] | None:
+        """The values of one key (case-insensitive name), or None if the key does not exist."""
+        folded = _full_key(key).casefold()
+        for name, values in self.registry(key, view).items():
+            if name.casefold() == folded:
+                return values
+        return None
+
+
+def _pid_alive(pid: int) -> bool:
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        pass
+    return True
+
+
+def _clean_stale_scratch() -> int:
+    """Remove the machines of harness processes that died without cleaning up."""
+    removed = 0
+    if not _scratch_dir().is_dir():
+        return removed
+    for root in _scratch_dir().glob("run-*-*"):
+        try:
+            pid = int(root.name.split("-")[1])
+        except (IndexError, ValueError):
+            continue
+        if pid == os.getpid() or _pid_alive(pid):
+            continue
+        env = _base_env()
+        env["WINEPREFIX"] = str(root / "prefix")
+        if (root / "prefix").is_dir():
+            _wineserver("-k", env)
+        shutil.rmtree(root, ignore_errors=True)
+        removed += 1
+    return removed
+
+
+# ---------------------------------------------------------------- demo report
+
+SETUP = "vornsetup.exe"
+PATH_FILES = ("C:\\windows\\vornpat8.vrh", "C:\\vornel8\\vornpat8.vrh")
+
+
+def _show_bytes(data: bytes | _Marker, codepage: int) -> str:
+    if isinstance(data, _Marker):
+        return str(data).lower()
+    return f'"{data.decode(f"cp{codepage}", errors="backslashreplace")}" ({len(data)} bytes)'
+
+
+def report_path_files(machine: Machine) -> list[str]:
+    return [f"{path}: {_show_bytes(machine.read_file(path), machine.config.codepage)}" for path in PATH_FILES]
+
+
+# What the demo shows after an install, section by section.
+REPORT: list[tuple[str, Callable[[Machine], list[str]]]] = [
+    ("Path files", report_path_files),
+]
+
+
+def demo(bin: Path, config: str, keep: bool = False) -> int:
+    setup = bin / SETUP
+    if not setup.exists():
+        print(f"{setup} is missing: build the win32 tree first", file=sys.stderr)
+        return 2
+    started = time.monotonic()
+    print(f"Configuration {config}: {CONFIGS[config].title}")
+    with Display() as display:
+        machine = Machine(config, display, bin)
+        try:
+            run = machine.run(setup, "setvrsrf32")
+            exit_code = run.exit_code
+            print(f"{SETUP} setvrsrf32: exit code {run.exit_code}, {len(run.boxes)} message box(es)")
+            for box in run.boxes:
+                print(f"  [{box['caption']}] {box['text']} -> {box['button']}")
+            for title, section in REPORT:
+                print(f"\n{title}:")
+                for line in section(machine):
+                    print(f"  {line}")
+        finally:
+            if keep:
+                machine.stop()
+                print(f"\nprefix kept: {machine.prefix} (until `vornwine.py clean` or the next run)")
+            else:
+                machine.close()
+    print(f"\n({time.monotonic() - started:.1f} s)")
+    return 0 if exit_code == 0 else 1
+
+
+# ---------------------------------------------------------------- command line
+
+
+def main(argv: list[str] | None = None) -> int:
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
+    commands = parser.add_subparsers(dest="command", required=True)
+    templates = commands.add_parser("templates", help="build missing or stale templates")
+    templates.add_argument("configs", nargs="*", metavar="CONFIG", help=", ".join(CONFIGS))
+    demo_cmd = commands.add_parser("demo", help="install silently in a fresh prefix and show the result")
+    demo_cmd.add_argument(
+        "--bin", type=Path, default=None, help="where vornsetup.exe and vornrobot.exe are (default $VORN_BIN)"
+    )
+    demo_cmd.add_argument("--config", choices=list(CONFIGS), default="win10-64")
+    demo_cmd.add_argument("--keep", action="store_true", help="keep the prefix for inspection")
+    clean = commands.add_parser("clean", help="remove leftovers of interrupted runs")
+    clean.add_argument("--templates", action="store_true", help="also remove the templates and locales")
+    args = parser.parse_args(argv)
+
+    if args.command == "templates":
+        unknown = [name for name in args.configs if name not in CONFIGS]
+        if unknown:
+            parser.error(f"unknown configuration(s): {', '.join(unknown)}")
+        for name in args.configs or list(CONFIGS):
+            started = time.monotonic()
+            path = ensure_template(name)
+            print(f"{name}: {path} ({time.monotonic() - started:.1f} s)")
+        return 0
+    if args.command == "demo":
+        return demo(os.path.abspath(args.bin) if args.bin else bin_dir(), args.config, args.keep)
+    if args.command == "clean":
+        print(f"removed {_clean_stale_scratch()} stale machine(s)")
+        if args.templates:
+            with _locked(exclusive=True):
+                for entry in _templates_dir().iterdir():
+                    if entry.is_dir():
+                        shutil.rmtree(entry, ignore_errors=True)
+                shutil.rmtree(_locales_dir(), ignore_errors=True)
+            print("removed the templates and locales")
+        return 0
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())
