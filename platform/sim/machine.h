@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/registry_sim.h"
 #include "platform/ui.h"
 
 namespace sim {
@@ -97,10 +96,6 @@ public:
     std::deque<plat::Message> messages;
     bool failClassRegistration = false;
 
-    // --- registry, input methods, started programs (registry_sim.h) ---
-    Registry registry{*this};
-    Imm imm;
-    Processes processes;
 
 private:
     std::string absolute(const std::string& windowsPath) const;
