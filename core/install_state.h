@@ -11,6 +11,9 @@ constexpr size_t previousDirCapacity = 256;
 constexpr size_t stageMessageCapacity = 100;
 constexpr size_t scratchCapacity = 1024;
 constexpr size_t workBufferSize = 2097152;
+constexpr size_t preloadCapacity = 49;       // entries of the preload list
+constexpr size_t layoutIdCapacity = 10;      // eight hexadecimal digits and the terminator
+constexpr size_t layoutTextCapacity = 200;
 
 struct InstallState {
     int32_t page = 0;
@@ -39,6 +42,12 @@ struct InstallState {
     int32_t progressPosition = 0;
     int32_t progressTotal = 0;
     int32_t inUseCount = 0;
+    // The current user's preload list: layout ids, entry 1 first (the default input method),
+    // with each layout's "layout text"; the product's 1-based position in it, 0 when absent.
+    char preloadList[preloadCapacity][layoutIdCapacity] = {};
+    uint32_t preloadCount = 0;
+    char preloadLayoutTexts[preloadCapacity][layoutTextCapacity] = {};
+    uint32_t productPreloadPosition = 0;
 };
 
 extern InstallState state;

@@ -15,6 +15,13 @@ bool formatText(char* target, size_t capacity, const char* format, ...)
 size_t textLength(const char* text, size_t capacity);
 bool endsWithBackslash(const char* text);
 
+// The same for wide (UTF-16) texts; capacities in characters.
+size_t wideLength(const char16_t* text, size_t capacity);
+bool copyWide(char16_t* target, size_t capacity, const char16_t* source);
+bool appendWide(char16_t* target, size_t capacity, const char16_t* source);
+// The decimal digits of a number as a wide text.
+void wideNumber(long value, char16_t* out, size_t capacity);
+
 template <size_t N>
 bool copyText(char (&target)[N], const char* source) {
     return copyText(target, N, source);

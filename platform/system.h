@@ -28,6 +28,7 @@ struct OsVersionInfo {
 unsigned getOemCodePage();
 // GetVersion: major in the low byte, minor in the next, build and the 9x-family bit above.
 uint32_t getVersion();
+constexpr uint32_t versionNineXFamily = 0x80000000u;
 // GetVersionExA with the 156-byte extended record.
 bool getVersionEx(OsVersionInfo& out);
 // ntdll's RtlGetNtVersionNumbers, looked up by name; false when it is absent.
@@ -44,6 +45,9 @@ bool getSpecialFolderPath(char* out, size_t capacity, int csidl);
 // Return the length written, or 0 with an empty text when it does not fit.
 unsigned getWindowsDirectory(char* out, unsigned capacity);
 unsigned getSystemDirectory(char* out, unsigned capacity);
+// The wide forms (GetWindowsDirectoryW, GetSystemDirectoryW), capacities in characters.
+unsigned getWindowsDirectoryW(char16_t* out, unsigned capacity);
+unsigned getSystemDirectoryW(char16_t* out, unsigned capacity);
 unsigned getCurrentDirectory(char* out, unsigned capacity);
 unsigned getDriveType(const char* root);
 

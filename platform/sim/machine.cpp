@@ -141,6 +141,7 @@ Machine::Machine(Os os) {
     redirectionDisabled = false;
     makeDirectories(currentDirectory);
     makeDirectories(programFilesFolder);
+    if (is64) makeDirectories("C:\\Program Files");  // the 64-bit one beside the (x86) folder
 }
 
 Machine::~Machine() {
@@ -262,6 +263,24 @@ void Machine::moveBusyMark(const std::string& from, const std::string& to) {
 }
 
 Machine* current() { return currentMachine; }
+
+Machine::Window& Machine::addWindow(const std::string& className, const std::u16string& title,
+                                   uintptr_t parent) {
+    Window w;
+    w.handle = 0x10000 + 0x10 * (windows.size() + closedWindows.size());
+    while (window(w.handle) != nullptr) w.handle += 4;
+    w.className = className;
+    w.title = title;
+    w.parent = parent;
+    windows.push_back(w);
+    return windows.back();
+}
+
+Machine::Window* Machine::window(uintptr_t handle) {
+    for (Window& w : windows)
+        if (w.handle == handle) return &w;
+    return nullptr;
+}
 
 std::u16string fromGbk(const std::string& text) {
     std::string bytes = convert("UTF-16LE", "GBK", text);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/registry_sim.h"
 #include "platform/ui.h"
 
 namespace sim {
@@ -89,13 +90,54 @@ public:
     // The absolute, lower-cased form of a path with redirection applied, used as a key.
     std::string normalize(const std::string& windowsPath) const;
 
+    // --- access control ---
+    std::string userName = "tester";
+    bool sddlConversionFails = false;
+    // Access entries of directories in SDDL form, by normalized path.
+    std::map<std::string, std::vector<std::string>> accessEntries;
+    std::vector<std::string> unreadableAccess;  // normalized paths whose DACL cannot be read
+
+    // --- other programs ---
+    struct Window {
+        uintptr_t handle = 0;
+        std::string className;  // 8-bit, as GetClassNameA gives it
+        std::u16string title;
+        uintptr_t parent = 0;   // parent or owner
+        bool faultOnCopyData = false;
+        bool closesOnNotification = false;  // the server: ends on 3599 "VKSRF=2"
+        std::vector<std::pair<uintptr_t, std::string>> copyData;  // dwData and the bytes received
+    };
+    std::vector<Window> windows;  // top-level windows in Z order
+    Window& addWindow(const std::string& className, const std::u16string& title,
+                      uintptr_t parent = 0);
+    Window* window(uintptr_t handle);
+    std::vector<std::string> fileMappings;
+    // Commands run with their output captured: what each prints, and what was run.
+    std::map<std::string, std::string> commandOutputs;
+    std::vector<std::string> capturedCommands;
+    bool pipeFails = false;
+    std::vector<Window> closedWindows;
+
+    // The program's resources by "TYPE/NAME" (the payload is "VRZ/QVTKVRZ").
+    std::map<std::string, std::string> resources;
+
     // --- user interface ---
     std::vector<MessageBoxRecord> messageBoxes;
     std::deque<int> answers;           // answers for the next message boxes, in order
     std::vector<WindowClassRecord> windowClasses;
     std::deque<plat::Message> messages;
     bool failClassRegistration = false;
+    struct Timer {
+        plat::WindowHandle window;
+        uintptr_t id;
+        unsigned milliseconds;
+    };
+    std::vector<Timer> timers;  // the timers set and not killed
 
+    // --- registry, input methods, started programs (registry_sim.h) ---
+    Registry registry{*this};
+    Imm imm;
+    Processes processes;
 
 private:
     std::string absolute(const std::string& windowsPath) const;
@@ -114,6 +156,12 @@ Machine* current();
 std::string hostName(const std::string& text);
 // iconv of the whole text, or the text unchanged when it is not valid in `from`.
 std::string strictConvert(const char* to, const char* from, const std::string& text);
+
+// A processor fault in simulated code: an absorbing scope takes it; otherwise the fault notifier
+// is called and the fault reaches "the system", which a test observes with faultReachesSystem.
+[[noreturn]] void raiseFault();
+// Runs the operation; true when a fault went past every absorbing scope.
+bool faultReachesSystem(void (*operation)(void*), void* context);
 
 // GBK (code page 936) to UTF-16, and UTF-16 to UTF-8 for readable test output.
 std::u16string fromGbk(const std::string& text);

@@ -99,6 +99,27 @@ unsigned getSystemDirectory(char* out, unsigned capacity) {
     return putText(machine().systemDir(), out, capacity);
 }
 
+namespace {
+unsigned putWide(const std::string& text, char16_t* out, unsigned capacity) {
+    if (capacity == 0) return 0;
+    std::u16string wide = sim::fromGbk(text);
+    if (wide.size() >= capacity) {
+        out[0] = u'\0';
+        return 0;
+    }
+    std::memcpy(out, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+    return static_cast<unsigned>(wide.size());
+}
+}  // namespace
+
+unsigned getWindowsDirectoryW(char16_t* out, unsigned capacity) {
+    return putWide(machine().windowsDir, out, capacity);
+}
+
+unsigned getSystemDirectoryW(char16_t* out, unsigned capacity) {
+    return putWide(machine().systemDir(), out, capacity);
+}
+
 unsigned getCurrentDirectory(char* out, unsigned capacity) {
     return putText(machine().currentDirectory, out, capacity);
 }

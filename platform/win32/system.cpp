@@ -108,6 +108,24 @@ unsigned getSystemDirectory(char* out, unsigned capacity) {
     return fitOrEmpty(GetSystemDirectoryA(out, capacity), out, capacity);
 }
 
+unsigned getWindowsDirectoryW(char16_t* out, unsigned capacity) {
+    UINT length = GetWindowsDirectoryW(reinterpret_cast<wchar_t*>(out), capacity);
+    if (length == 0 || length >= capacity) {
+        if (capacity > 0) out[0] = u'\0';
+        return 0;
+    }
+    return length;
+}
+
+unsigned getSystemDirectoryW(char16_t* out, unsigned capacity) {
+    UINT length = GetSystemDirectoryW(reinterpret_cast<wchar_t*>(out), capacity);
+    if (length == 0 || length >= capacity) {
+        if (capacity > 0) out[0] = u'\0';
+        return 0;
+    }
+    return length;
+}
+
 unsigned getCurrentDirectory(char* out, unsigned capacity) {
     return fitOrEmpty(GetCurrentDirectoryA(capacity, out), out, capacity);
 }

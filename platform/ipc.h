@@ -1,0 +1,42 @@
+// What the setup sees of other running programs: their top-level windows, the notification it
+// sends to one, and their named shared memory.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/ui.h"
+
+namespace plat {
+
+// Called for each top-level window; false stops the enumeration.
+using WindowVisitor = bool (*)(WindowHandle window, void* context);
+void enumWindows(WindowVisitor visitor, void* context);
+// GetClassNameA: the 8-bit class name, cut to the capacity; its length.
+unsigned getClassName(WindowHandle window, char* out, unsigned capacity);
+// GetParent: the parent or owner, null for a window without either.
+WindowHandle getParent(WindowHandle window);
+// GetWindowTextW: at most capacity - 1 characters, always terminated; its length.
+unsigned getWindowText(WindowHandle window, char16_t* out, unsigned capacity);
+// FindWindowA with a class name and no title.
+WindowHandle findWindow(const char* className);
+bool isWindow(WindowHandle window);
+
+// The layout of COPYDATASTRUCT.
+struct CopyData {
+    uintptr_t dwData;
+    uint32_t cbData;
+    const void* lpData;
+};
+// SendMessageA(window, WM_COPYDATA, wParam, &data); waits until the window has handled it.
+intptr_t sendCopyData(WindowHandle window, uintptr_t wParam, const CopyData* data);
+
+// OpenFileMappingA with FILE_MAP_WRITE and inheritance: true when the mapping exists (the
+// handle is closed at once).
+bool fileMappingExists(const char* name);
+
+// Runs a command line (a program given by its full path) with its standard output connected to a
+// pipe and reads that output to the end; the first capacity - 1 bytes are kept, terminated.
+// False when the pipe or the process cannot be made.
+bool runWithOutput(const char* commandLine, char* out, size_t capacity);
+
+}  // namespace plat

@@ -1,0 +1,16 @@
+// Access control of the install directory.
+#pragma once
+
+namespace plat {
+
+// ConvertStringSecurityDescriptorToSecurityDescriptorA (revision 1), then CreateDirectoryA with
+// that descriptor; false when the text does not convert or the directory cannot be made (an
+// existing directory keeps its access list).
+bool createDirectoryWithSddl(const char* path, const char* sddl);
+// GetUserNameA; empty text on failure.
+bool getUserName(char* out, unsigned capacity);
+// Reads the path's DACL, merges one GENERIC_ALL grant for the account inherited by files and
+// subdirectories (SetEntriesInAclA) and writes it back; false when any step fails.
+bool grantFullAccess(const char* path, const char* account);
+
+}  // namespace plat

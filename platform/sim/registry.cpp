@@ -1,0 +1,361 @@
+#include "platform/registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#include "platform/sim/machine.h"
+
+namespace sim {
+
+std::string upperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::vector<std::string> splitKeyPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
+
+std::vector<std::string> Registry::physical(Hive hive, std::vector<std::string> parts,
+                                            View view) const {
+    // A 32-bit process on 64-bit Windows sees HKLM\Software through Wow6432Node.
+    bool redirect = hive == Hive::localMachine &&
+                    (view == View::redirected || (view == View::process && owner_.wow64));
+    if (redirect && !parts.empty() && upperAscii(parts[0]) == "SOFTWARE" &&
+        !(parts.size() > 1 && upperAscii(parts[1]) == "WOW6432NODE"))
+        parts.insert(parts.begin() + 1, "Wow6432Node");
+    return parts;
+}
+
+const RegistryKey* Registry::walk(Hive hive, const std::vector<std::string>& physicalPath) const {
+    const RegistryKey* key = &root(hive);
+    for (const std::string& part : physicalPath) {
+        auto it = key->subkeys.find(upperAscii(part));
+        if (it == key->subkeys.end()) return nullptr;
+        key = it->second.get();
+    }
+    return key;
+}
+
+RegistryKey* Registry::walk(Hive hive, const std::vector<std::string>& physicalPath) {
+    return const_cast<RegistryKey*>(std::as_const(*this).walk(hive, physicalPath));
+}
+
+void Registry::invalidateHandles(Hive hive, const std::vector<std::string>& physicalPath) {
+    for (auto& [handle, open] : handles) {
+        if (open.hive != hive || open.path.size() < physicalPath.size()) continue;
+        bool within = true;
+        for (size_t i = 0; within && i < physicalPath.size(); ++i)
+            within = upperAscii(open.path[i]) == upperAscii(physicalPath[i]);
+        if (within) open.deleted = true;
+    }
+}
+
+RegistryKey& Registry::make(Hive hive, const std::string& path, View view) {
+    RegistryKey* key = &root(hive);
+    for (const std::string& part : physical(hive, splitKeyPath(path), view)) {
+        std::unique_ptr<RegistryKey>& slot = key->subkeys[upperAscii(part)];
+        if (!slot) {
+            slot = std::make_unique<RegistryKey>();
+            slot->name = part;
+        }
+        key = slot.get();
+    }
+    return *key;
+}
+
+RegistryKey* Registry::find(Hive hive, const std::string& path, View view) {
+    return walk(hive, physical(hive, splitKeyPath(path), view));
+}
+
+bool Registry::exists(Hive hive, const std::string& path, View view) const {
+    return walk(hive, physical(hive, splitKeyPath(path), view)) != nullptr;
+}
+
+void Registry::remove(Hive hive, const std::string& path, View view) {
+    std::vector<std::string> parts = physical(hive, splitKeyPath(path), view);
+    if (parts.empty()) return;
+    std::string last = parts.back();
+    parts.pop_back();
+    RegistryKey* parent = walk(hive, parts);
+    if (parent == nullptr) return;
+    parts.push_back(last);
+    invalidateHandles(hive, parts);
+    parent->subkeys.erase(upperAscii(last));
+}
+
+void Registry::setValue(Hive hive, const std::string& path, const std::string& name,
+                        uint32_t type, const std::string& data, View view) {
+    make(hive, path, view).values[upperAscii(name)] = RegistryValue{name, type, data};
+}
+
+void Registry::setText(Hive hive, const std::string& path, const std::string& name,
+                       const std::string& text, View view) {
+    setValue(hive, path, name, plat::regSz, text, view);
+}
+
+void Registry::setDword(Hive hive, const std::string& path, const std::string& name,
+                        uint32_t number, View view) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    setValue(hive, path, name, plat::regDword, bytes, view);
+}
+
+std::optional<RegistryValue> Registry::value(Hive hive, const std::string& path,
+                                             const std::string& name, View view) const {
+    const RegistryKey* key = walk(hive, physical(hive, splitKeyPath(path), view));
+    if (key == nullptr) return std::nullopt;
+    auto it = key->values.find(upperAscii(name));
+    if (it == key->values.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string Registry::text(Hive hive, const std::string& path, const std::string& name,
+                           View view) const {
+    std::optional<RegistryValue> found = value(hive, path, name, view);
+    return found ? found->data : "<missing>";
+}
+
+std::vector<std::string> Registry::subkeyNames(Hive hive, const std::string& path,
+                                               View view) const {
+    std::vector<std::string> names;
+    if (const RegistryKey* key = walk(hive, physical(hive, splitKeyPath(path), view)))
+        for (const auto& [upper, sub] : key->subkeys) names.push_back(sub->name);
+    return names;
+}
+
+std::vector<std::string> Registry::valueNames(Hive hive, const std::string& path,
+                                              View view) const {
+    std::vector<std::string> names;
+    if (const RegistryKey* key = walk(hive, physical(hive, splitKeyPath(path), view)))
+        for (const auto& [upper, value] : key->values) names.push_back(value.name);
+    return names;
+}
+
+}  // namespace sim
+
+namespace plat {
+
+namespace {
+
+sim::Machine& machine() {
+    if (sim::Machine* m = sim::current()) return *m;
+    std::fputs("no simulated machine for a registry call\n", stderr);
+    std::abort();
+}
+
+sim::Registry& registry() { return machine().registry; }
+
+bool predefined(RegKey key, sim::Hive& hive) {
+    switch (key) {
+        case hkeyLocalMachine: hive = sim::Hive::localMachine; return true;
+        case hkeyCurrentUser: hive = sim::Hive::currentUser; return true;
+        case hkeyUsers: hive = sim::Hive::users; return true;
+        default: return false;
+    }
+}
+
+// The physical path that `subKey` names relative to `parent`; an error code when the parent
+// handle is no good.
+long resolve(RegKey parent, const std::string& subKey, sim::Hive& hive,
+             std::vector<std::string>& path) {
+    sim::Registry& r = registry();
+    std::vector<std::string> parts = sim::splitKeyPath(subKey);
+    if (predefined(parent, hive)) {
+        path = r.physical(hive, parts, sim::View::process);
+        return regOk;
+    }
+    auto it = r.handles.find(parent);
+    if (it == r.handles.end()) return regInvalidHandle;
+    if (it->second.deleted) return regKeyDeleted;
+    hive = it->second.hive;
+    path = it->second.path;
+    path.insert(path.end(), parts.begin(), parts.end());
+    return regOk;
+}
+
+RegKey newHandle(sim::Hive hive, const std::vector<std::string>& path, bool fullAccess) {
+    sim::Registry& r = registry();
+    RegKey handle = r.nextHandle;
+    r.nextHandle += 4;
+    r.handles[handle] = sim::OpenRegistryKey{hive, path, fullAccess, false};
+    return handle;
+}
+
+// The key behind a handle, with an error code when there is none.
+long keyOf(RegKey key, sim::RegistryKey*& found, bool* fullAccess = nullptr) {
+    sim::Registry& r = registry();
+    sim::Hive hive;
+    if (predefined(key, hive)) {
+        found = r.walk(hive, {});
+        if (fullAccess != nullptr) *fullAccess = true;
+        return regOk;
+    }
+    auto it = r.handles.find(key);
+    if (it == r.handles.end()) return regInvalidHandle;
+    if (it->second.deleted) return regKeyDeleted;
+    found = r.walk(it->second.hive, it->second.path);
+    if (found == nullptr) return regKeyDeleted;
+    if (fullAccess != nullptr) *fullAccess = it->second.fullAccess;
+    return regOk;
+}
+
+std::string narrow(const char16_t* text) {
+    return text == nullptr ? std::string() : sim::toGbk(text);
+}
+
+}  // namespace
+
+long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* result) {
+    *result = noKey;
+    sim::Hive hive;
+    std::vector<std::string> path;
+    if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
+        return status;
+    sim::RegistryKey* key = registry().walk(hive, path);
+    if (key == nullptr) return regFileNotFound;
+    if (key->unreadable || (access == RegAccess::all && key->readOnly)) return regAccessDenied;
+    *result = newHandle(hive, path, access == RegAccess::all);
+    return regOk;
+}
+
+long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
+    *result = noKey;
+    sim::Hive hive;
+    std::vector<std::string> path;
+    if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
+        return status;
+    sim::Registry& r = registry();
+    // The parent handle's own access does not matter; the keys on the way decide.
+    std::vector<std::string> walked;
+    sim::RegistryKey* key = r.walk(hive, {});
+    for (const std::string& part : path) {
+        walked.push_back(part);
+        std::unique_ptr<sim::RegistryKey>& slot = key->subkeys[sim::upperAscii(part)];
+        if (!slot) {
+            if (key->readOnly || key->unreadable) {
+                key->subkeys.erase(sim::upperAscii(part));
+                return regAccessDenied;
+            }
+            slot = std::make_unique<sim::RegistryKey>();
+            slot->name = part;
+        }
+        key = slot.get();
+    }
+    if (key->unreadable || key->readOnly) return regAccessDenied;
+    *result = newHandle(hive, path, true);
+    return regOk;
+}
+
+long regQuerySubkeyCount(RegKey key, uint32_t* count) {
+    *count = 0;
+    sim::RegistryKey* found = nullptr;
+    if (long status = keyOf(key, found); status != regOk) return status;
+    *count = static_cast<uint32_t>(found->subkeys.size());
+    return regOk;
+}
+
+long regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameLength) {
+    sim::RegistryKey* found = nullptr;
+    if (long status = keyOf(key, found); status != regOk) return status;
+    if (index >= found->subkeys.size()) return regNoMoreItems;
+    auto it = found->subkeys.begin();
+    std::advance(it, index);
+    const std::string& subName = it->second->name;
+    // As Windows: a name that does not fit with its terminator is not copied.
+    if (subName.size() + 1 > *nameLength) return regMoreData;
+    std::memcpy(name, subName.c_str(), subName.size() + 1);
+    *nameLength = static_cast<uint32_t>(subName.size());
+    return regOk;
+}
+
+long regQueryValue(RegKey key, const char* valueName, uint32_t* type, void* data, uint32_t* size) {
+    sim::RegistryKey* found = nullptr;
+    if (long status = keyOf(key, found); status != regOk) return status;
+    auto it = found->values.find(sim::upperAscii(valueName ? valueName : ""));
+    if (it == found->values.end()) return regFileNotFound;
+    const sim::RegistryValue& value = it->second;
+    if (type != nullptr) *type = value.type;
+    uint32_t capacity = *size;
+    *size = static_cast<uint32_t>(value.data.size());
+    if (data == nullptr) return regOk;
+    if (value.data.size() > capacity) return regMoreData;
+    std::memcpy(data, value.data.data(), value.data.size());
+    return regOk;
+}
+
+long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* data,
+                 uint32_t size) {
+    sim::RegistryKey* found = nullptr;
+    bool fullAccess = false;
+    if (long status = keyOf(key, found, &fullAccess); status != regOk) return status;
+    if (!fullAccess || found->readOnly) return regAccessDenied;
+    if (data == nullptr && size > 0) return regInvalidParameter;
+    std::string name = valueName ? valueName : "";
+    std::string bytes = size > 0 ? std::string(static_cast<const char*>(data), size) : "";
+    found->values[sim::upperAscii(name)] = sim::RegistryValue{name, type, bytes};
+    return regOk;
+}
+
+long regDeleteValue(RegKey key, const char* valueName) {
+    sim::RegistryKey* found = nullptr;
+    bool fullAccess = false;
+    if (long status = keyOf(key, found, &fullAccess); status != regOk) return status;
+    if (!fullAccess || found->readOnly) return regAccessDenied;
+    return found->values.erase(sim::upperAscii(valueName ? valueName : "")) > 0 ? regOk
+                                                                             : regFileNotFound;
+}
+
+long regDeleteKey(RegKey parent, const char* subKey) {
+    sim::Hive hive;
+    std::vector<std::string> path;
+    if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
+        return status;
+    // Deleting the parent itself through an empty name is refused, as Windows does.
+    if (path.empty() || subKey == nullptr || subKey[0] == '\0') return regAccessDenied;
+    sim::Registry& r = registry();
+    sim::RegistryKey* key = r.walk(hive, path);
+    if (key == nullptr) return regFileNotFound;
+    if (key->unreadable || key->readOnly || !key->subkeys.empty()) return regAccessDenied;
+    std::string last = path.back();
+    std::vector<std::string> parentPath(path.begin(), path.end() - 1);
+    r.invalidateHandles(hive, path);
+    r.walk(hive, parentPath)->subkeys.erase(sim::upperAscii(last));
+    return regOk;
+}
+
+long regCloseKey(RegKey key) {
+    sim::Hive hive;
+    if (predefined(key, hive)) return regOk;
+    return registry().handles.erase(key) > 0 ? regOk : regInvalidHandle;
+}
+
+long regOpenKeyW(RegKey parent, const char16_t* subKey, RegAccess access, RegKey* result) {
+    return regOpenKey(parent, narrow(subKey).c_str(), access, result);
+}
+
+long regCreateKeyW(RegKey parent, const char16_t* subKey, RegKey* result) {
+    return regCreateKey(parent, narrow(subKey).c_str(), result);
+}
+
+long regSetValueW(RegKey key, const char16_t* valueName, uint32_t type, const void* data,
+                  uint32_t size) {
+    return regSetValue(key, narrow(valueName).c_str(), type, data, size);
+}
+
+}  // namespace plat

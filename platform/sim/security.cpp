@@ -1,0 +1,66 @@
+#include "platform/security.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/sim/machine.h"
+
+namespace plat {
+
+namespace {
+sim::Machine& machine() { return *sim::current(); }
+
+// The entries of an SDDL DACL text "D:(...)(...)": blanks between them are allowed, as the
+// conversion call allows them.
+bool parseDacl(const std::string& sddl, std::vector<std::string>& entries) {
+    size_t at = sddl.find("D:");
+    if (at == std::string::npos) return false;
+    at += 2;
+    while (at < sddl.size()) {
+        if (sddl[at] == ' ') {
+            ++at;
+            continue;
+        }
+        if (sddl[at] != '(') return false;
+        size_t end = sddl.find(')', at);
+        if (end == std::string::npos) return false;
+        entries.push_back(sddl.substr(at, end - at + 1));
+        at = end + 1;
+    }
+    return true;
+}
+}  // namespace
+
+bool createDirectoryWithSddl(const char* path, const char* sddl) {
+    sim::Machine& m = machine();
+    std::vector<std::string> entries;
+    if (m.sddlConversionFails || !parseDacl(sddl, entries)) return false;
+    if (!createDirectory(path)) return false;
+    m.accessEntries[m.normalize(path)] = entries;
+    return true;
+}
+
+bool getUserName(char* out, unsigned capacity) {
+    const std::string& name = machine().userName;
+    if (capacity == 0 || name.size() >= capacity) {
+        if (capacity > 0) out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, name.c_str(), name.size() + 1);
+    return true;
+}
+
+bool grantFullAccess(const char* path, const char* account) {
+    sim::Machine& m = machine();
+    std::string key = m.normalize(path);
+    if (!m.isDirectory(path) && !m.exists(path)) return false;
+    if (std::find(m.unreadableAccess.begin(), m.unreadableAccess.end(), key) !=
+        m.unreadableAccess.end())
+        return false;
+    m.accessEntries[key].push_back(std::string("(A;OICI;GA;;;") + account + ")");
+    return true;
+}
+
+}  // namespace plat

@@ -1,0 +1,108 @@
+#include "platform/ipc.h"
+
+#include <windows.h>
+
+namespace plat {
+
+namespace {
+struct Enumeration {
+    WindowVisitor visitor;
+    void* context;
+};
+
+BOOL CALLBACK visit(HWND window, LPARAM parameter) {
+    auto* enumeration = reinterpret_cast<Enumeration*>(parameter);
+    return enumeration->visitor(window, enumeration->context) ? TRUE : FALSE;
+}
+}  // namespace
+
+void enumWindows(WindowVisitor visitor, void* context) {
+    Enumeration enumeration{visitor, context};
+    EnumWindows(visit, reinterpret_cast<LPARAM>(&enumeration));
+}
+
+unsigned getClassName(WindowHandle window, char* out, unsigned capacity) {
+    if (capacity == 0) return 0;
+    int length = GetClassNameA(static_cast<HWND>(window), out, static_cast<int>(capacity));
+    if (length <= 0) {
+        out[0] = '\0';
+        return 0;
+    }
+    return static_cast<unsigned>(length);
+}
+
+WindowHandle getParent(WindowHandle window) { return GetParent(static_cast<HWND>(window)); }
+
+unsigned getWindowText(WindowHandle window, char16_t* out, unsigned capacity) {
+    if (capacity == 0) return 0;
+    int length = GetWindowTextW(static_cast<HWND>(window), reinterpret_cast<wchar_t*>(out),
+                                static_cast<int>(capacity));
+    if (length <= 0) {
+        out[0] = u'\0';
+        return 0;
+    }
+    return static_cast<unsigned>(length);
+}
+
+WindowHandle findWindow(const char* className) { return FindWindowA(className, nullptr); }
+
+bool isWindow(WindowHandle window) { return IsWindow(static_cast<HWND>(window)) != 0; }
+
+intptr_t sendCopyData(WindowHandle window, uintptr_t wParam, const CopyData* data) {
+    static_assert(sizeof(CopyData) == sizeof(COPYDATASTRUCT));
+    return SendMessageA(static_cast<HWND>(window), WM_COPYDATA, wParam,
+                        reinterpret_cast<LPARAM>(data));
+}
+
+bool fileMappingExists(const char* name) {
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, TRUE, name);
+    if (mapping == nullptr) return false;
+    CloseHandle(mapping);
+    return true;
+}
+
+bool runWithOutput(const char* commandLine, char* out, size_t capacity) {
+    if (capacity == 0) return false;
+    out[0] = '\0';
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return false;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    char line[1024];
+    lstrcpynA(line, commandLine, sizeof line);
+    BOOL started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return false;
+    }
+    size_t used = 0;
+    char chunk[512];
+    DWORD got = 0;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        size_t take = got;
+        if (take > capacity - 1 - used) take = capacity - 1 - used;
+        CopyMemory(out + used, chunk, take);
+        used += take;
+    }
+    out[used] = '\0';
+    CloseHandle(readEnd);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
+}  // namespace plat

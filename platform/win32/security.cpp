@@ -1,0 +1,54 @@
+#include "platform/security.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace plat {
+
+bool createDirectoryWithSddl(const char* path, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes;
+    attributes.nLength = sizeof attributes;
+    attributes.lpSecurityDescriptor = descriptor;
+    attributes.bInheritHandle = FALSE;
+    BOOL created = CreateDirectoryA(path, &attributes);
+    LocalFree(descriptor);
+    return created != 0;
+}
+
+bool getUserName(char* out, unsigned capacity) {
+    if (capacity == 0) return false;
+    DWORD size = capacity;
+    if (!GetUserNameA(out, &size)) {
+        out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool grantFullAccess(const char* path, const char* account) {
+    PACL oldDacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &oldDacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    EXPLICIT_ACCESS_A access;
+    ZeroMemory(&access, sizeof access);
+    BuildExplicitAccessWithNameA(&access, const_cast<char*>(account), GENERIC_ALL, GRANT_ACCESS,
+                                 SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+    PACL newDacl = nullptr;
+    bool ok = SetEntriesInAclA(1, &access, oldDacl, &newDacl) == ERROR_SUCCESS;
+    if (ok)
+        ok = SetNamedSecurityInfoA(const_cast<char*>(path), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION, nullptr, nullptr, newDacl,
+                                   nullptr) == ERROR_SUCCESS;
+    if (newDacl != nullptr) LocalFree(newDacl);
+    if (descriptor != nullptr) LocalFree(descriptor);
+    return ok;
+}
+
+}  // namespace plat

@@ -1,0 +1,261 @@
+#include "registration/preload_list.h"
+
+#include <cstring>
+
+#include "core/install_state.h"
+#include "core/text.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "registration/registry_text.h"
+
+namespace {
+
+using plat::RegAccess;
+using plat::ScopedKey;
+
+constexpr const char* userLayoutKey = "keyboard layout";
+constexpr const char* defaultProfileLayoutKey = ".DEFAULT\\keyboard layout";
+constexpr const char* nineXPreloadKey = "keyboard layout\\preload";
+constexpr size_t valueCapacity = 200;
+
+struct EntryName {
+    char text[12];
+};
+
+EntryName entryName(unsigned n) {
+    EntryName name;
+    formatText(name.text, sizeof name.text, "%d", static_cast<int>(n));
+    return name;
+}
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+enum class Match { none, same, otherLanguage };
+
+// The value against the id over the id's length L, without regard to case. A value that
+// differs only in its last three characters, the language part (804 against 404), is the
+// same layout in the other language.
+Match compareEntry(const char* value, const char* id) {
+    size_t length = std::strlen(id);
+    size_t equal = 0;
+    while (equal < length && value[equal] != '\0' &&
+           lowerAscii(value[equal]) == lowerAscii(id[equal]))
+        ++equal;
+    if (equal == length) return Match::same;
+    if (length < 3 || equal < length - 3 || std::strlen(value) < length) return Match::none;
+    const char* language = value + length - 3;
+    if (std::strncmp(language, "804", 3) == 0 || std::strncmp(language, "404", 3) == 0)
+        return Match::otherLanguage;
+    return Match::none;
+}
+
+void showOpenError() {
+    plat::messageBoxA("Software open error2003", "智能Marl(Qolvane)", plat::mbOk);
+}
+
+void setEntry(plat::RegKey preload, unsigned n, const char* id) {
+    plat::regSetText(preload, entryName(n).text, id);
+}
+
+// The NT form of one profile: its "keyboard layout" key read, its "preload" key writable.
+// Returns false when "keyboard layout" itself cannot be opened.
+bool openNtList(plat::RegKey root, const char* layoutKey, ScopedKey& preload) {
+    ScopedKey layout;
+    if (!plat::openKey(root, layoutKey, RegAccess::read, layout)) return false;
+    plat::openKey(layout.get(), "preload", RegAccess::all, preload);
+    return true;
+}
+
+// Entries first..last of preloadList as the values of an NT list.
+void writeNtEntries(const ScopedKey& preload, unsigned first, unsigned last) {
+    if (!preload.isOpen()) return;
+    for (unsigned n = first; n <= last; ++n) setEntry(preload.get(), n, state.preloadList[n - 1]);
+}
+
+// One numbered subkey's default value in the 9x form; a subkey that cannot be opened is
+// skipped.
+void setNineXEntry(plat::RegKey preload, unsigned n, const char* id) {
+    ScopedKey item;
+    if (plat::openKey(preload, entryName(n).text, RegAccess::all, item))
+        plat::regSetText(item.get(), "", id);
+}
+
+bool readNtEntries() {
+    ScopedKey preload;
+    if (!openNtList(plat::hkeyCurrentUser, userLayoutKey, preload)) return false;
+    if (!preload.isOpen()) return true;
+    unsigned n = 1;
+    // A missing value, or one that is no text of at most nine characters, ends the list.
+    while (n <= preloadCapacity && readRegistryText(preload.get(), entryName(n).text,
+                                                    state.preloadList[n - 1],
+                                                    layoutIdCapacity) == plat::regOk)
+        ++n;
+    state.preloadCount = n - 1;
+    return true;
+}
+
+bool readNineXEntries() {
+    ScopedKey preload;
+    if (!plat::openKey(plat::hkeyCurrentUser, nineXPreloadKey, RegAccess::read, preload))
+        return false;
+    unsigned n = 1;
+    for (; n <= preloadCapacity; ++n) {
+        ScopedKey item;
+        if (!plat::openKey(preload.get(), entryName(n).text, RegAccess::all, item)) break;
+        // An unreadable default value leaves the entry empty; it still counts.
+        readRegistryText(item.get(), "", state.preloadList[n - 1], layoutIdCapacity);
+    }
+    state.preloadCount = n - 1;
+    return true;
+}
+
+bool addToNtList(const char* id) {
+    ScopedKey preload;
+    if (!openNtList(plat::hkeyCurrentUser, userLayoutKey, preload)) {
+        showOpenError();
+        return false;
+    }
+    if (!preload.isOpen()) return false;
+    for (unsigned n = 1; n <= preloadCapacity; ++n) {
+        char value[valueCapacity];
+        long status = readRegistryText(preload.get(), entryName(n).text, value, sizeof value);
+        if (status == plat::regFileNotFound) {
+            setEntry(preload.get(), n, id);
+            return true;
+        }
+        // A value that is there but no readable text belongs to someone: passed over.
+        if (status != plat::regOk) continue;
+        Match match = compareEntry(value, id);
+        if (match == Match::same) return true;
+        if (match == Match::otherLanguage) {
+            setEntry(preload.get(), n, id);
+            return true;
+        }
+    }
+    setEntry(preload.get(), preloadCapacity, id);
+    return true;
+}
+
+bool addToNineXList(const char* id) {
+    ScopedKey preload;
+    if (!plat::openKey(plat::hkeyCurrentUser, nineXPreloadKey, RegAccess::read, preload)) {
+        showOpenError();
+        return false;
+    }
+    for (unsigned n = 1; n <= preloadCapacity; ++n) {
+        ScopedKey item;
+        long status = plat::regOpenKey(preload.get(), entryName(n).text, RegAccess::all,
+                                       item.receive());
+        if (status == plat::regFileNotFound) {
+            if (plat::createKey(preload.get(), entryName(n).text, item))
+                plat::regSetText(item.get(), "", id);
+            return true;
+        }
+        if (status != plat::regOk) continue;
+        char value[valueCapacity];
+        if (readRegistryText(item.get(), "", value, sizeof value) != plat::regOk) continue;
+        Match match = compareEntry(value, id);
+        if (match == Match::same) return true;
+        if (match == Match::otherLanguage) {
+            plat::regSetText(item.get(), "", id);
+            return true;
+        }
+    }
+    ScopedKey last;
+    if (plat::createKey(preload.get(), entryName(preloadCapacity).text, last))
+        plat::regSetText(last.get(), "", id);
+    return true;
+}
+
+}  // namespace
+
+bool isNineXFamily() { return (plat::getVersion() & plat::versionNineXFamily) != 0; }
+
+uint32_t readPreloadList() {
+    // Nothing of an earlier reading survives: a stale text could name the wrong entry.
+    state.preloadCount = 0;
+    std::memset(state.preloadList, 0, sizeof state.preloadList);
+    std::memset(state.preloadLayoutTexts, 0, sizeof state.preloadLayoutTexts);
+
+    if (!(isNineXFamily() ? readNineXEntries() : readNtEntries())) return 0;
+
+    ScopedKey layouts;
+    if (!plat::openKey(plat::hkeyLocalMachine, keyboardLayoutsKey, RegAccess::read, layouts))
+        return 0;
+    for (uint32_t i = 0; i < state.preloadCount; ++i) {
+        // An empty entry would name the Keyboard Layouts key itself.
+        if (state.preloadList[i][0] == '\0') continue;
+        ScopedKey layout;
+        if (!plat::openKey(layouts.get(), state.preloadList[i], RegAccess::all, layout)) continue;
+        char text[layoutTextCapacity];
+        if (readRegistryText(layout.get(), "layout text", text, sizeof text) == plat::regOk)
+            copyText(state.preloadLayoutTexts[i], text);
+    }
+    return state.preloadCount;
+}
+
+bool addToPreloadList(const char* id) {
+    return isNineXFamily() ? addToNineXList(id) : addToNtList(id);
+}
+
+void swapFirstTwoPreloadEntries() {
+    // Without two entries there is nothing to swap, and an empty id must not be written.
+    if (state.preloadCount < 2) return;
+    const char* first = state.preloadList[0];
+    const char* second = state.preloadList[1];
+    if (isNineXFamily()) {
+        ScopedKey preload;
+        if (!plat::openKey(plat::hkeyCurrentUser, nineXPreloadKey, RegAccess::read, preload))
+            return;
+        setNineXEntry(preload.get(), 2, first);
+        setNineXEntry(preload.get(), 1, second);
+        return;
+    }
+    for (int profile = 0; profile < 2; ++profile) {
+        ScopedKey preload;
+        bool opened = profile == 0
+                          ? openNtList(plat::hkeyCurrentUser, userLayoutKey, preload)
+                          : openNtList(plat::hkeyUsers, defaultProfileLayoutKey, preload);
+        if (!opened) return;
+        if (!preload.isOpen()) continue;
+        setEntry(preload.get(), 1, second);
+        setEntry(preload.get(), 2, first);
+    }
+}
+
+void moveProductToSecondPlace() {
+    uint32_t position = state.productPreloadPosition;
+    uint32_t count = state.preloadCount;
+    if (position < 3 || count < 3 || position > count || count > preloadCapacity ||
+        state.osMajorVersion > 5)
+        return;
+
+    char id[layoutIdCapacity];
+    char text[layoutTextCapacity];
+    std::memcpy(id, state.preloadList[position - 1], sizeof id);
+    std::memcpy(text, state.preloadLayoutTexts[position - 1], sizeof text);
+    for (uint32_t n = position; n > 2; --n) {
+        std::memcpy(state.preloadList[n - 1], state.preloadList[n - 2], layoutIdCapacity);
+        std::memcpy(state.preloadLayoutTexts[n - 1], state.preloadLayoutTexts[n - 2],
+                    layoutTextCapacity);
+    }
+    std::memcpy(state.preloadList[1], id, sizeof id);
+    std::memcpy(state.preloadLayoutTexts[1], text, sizeof text);
+    state.productPreloadPosition = 2;
+
+    if (isNineXFamily()) {
+        ScopedKey preload;
+        if (!plat::openKey(plat::hkeyCurrentUser, nineXPreloadKey, RegAccess::read, preload))
+            return;
+        for (unsigned n = 2; n <= count; ++n)
+            setNineXEntry(preload.get(), n, state.preloadList[n - 1]);
+        return;
+    }
+    ScopedKey user;
+    if (!openNtList(plat::hkeyCurrentUser, userLayoutKey, user)) return;
+    writeNtEntries(user, 2, count);
+    ScopedKey defaultProfile;
+    if (openNtList(plat::hkeyUsers, defaultProfileLayoutKey, defaultProfile))
+        writeNtEntries(defaultProfile, 2, count);
+}

@@ -1,0 +1,14 @@
+// Texts out of the registry, whatever a value holds: every text read is terminated within
+// its buffer.
+#pragma once
+#include <cstddef>
+
+#include "core/text.h"  // copyWide, appendWide
+#include "platform/registry.h"
+
+// Reads the REG_SZ value `name` as RegQueryValueExA would into `capacity` bytes, and accepts
+// it only as a text that fits there with its terminator. regOk with `out` holding the text;
+// regFileNotFound when the value is missing; any other code (the value is no REG_SZ, or too
+// long) leaves `out` empty.
+long readRegistryText(plat::RegKey key, const char* name, char* out, size_t capacity);
+

@@ -1,0 +1,95 @@
+// Runs the setup's registration steps through the real platform layer, for the Wine
+// scenarios, and reads registry values back exactly as Windows stores them.
+//
+//   vornregprobe layout        registerKeyboardLayout
+//   vornregprobe textservice   registerTextService, then verifyTextService (exit 1 if it failed)
+//   vornregprobe entries       the uninstall entry, the Run value and the user-agent marker
+//   vornregprobe dump ROOT KEY [32|64]
+//                              one line per value: name, type, stored bytes in hexadecimal
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/install_state.h"
+#include "core/locations.h"
+#include "core/text.h"
+#include "platform/system.h"
+#include "registration/keyboard_layout.h"
+#include "registration/system_entries.h"
+#include "registration/text_service.h"
+
+namespace {
+
+// The facts window creation gathers, and the interface under test.
+void prepare() {
+    resetInstallState();
+    state.oemCodePage = plat::getOemCodePage();
+    is64BitWindows();
+    state.osBits = static_cast<uint32_t>(detectOsBits());
+    state.windows10 = isWindows10() ? 1 : 0;
+    state.interfaceChoice = 1;
+    computeInstallDir();
+}
+
+// Wide names and data, so that lengths are those stored, not those of an ANSI conversion.
+int dump(const char* rootName, const char* key, int view) {
+    HKEY root = std::strcmp(rootName, "HKCU") == 0 ? HKEY_CURRENT_USER
+                : std::strcmp(rootName, "HKU") == 0 ? HKEY_USERS
+                                                    : HKEY_LOCAL_MACHINE;
+    REGSAM sam = KEY_READ | (view == 64 ? KEY_WOW64_64KEY : view == 32 ? KEY_WOW64_32KEY : 0);
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, key, 0, sam, &opened) != ERROR_SUCCESS) {
+        std::printf("missing\n");
+        return 1;
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        DWORD type = 0;
+        std::vector<BYTE> data(4096);
+        DWORD size = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(opened, index, name, &nameLength, nullptr, &type, data.data(), &size) !=
+            ERROR_SUCCESS)
+            break;
+        char utf8[1024];
+        int length = WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(nameLength), utf8,
+                                         sizeof utf8 - 1, nullptr, nullptr);
+        utf8[length > 0 ? length : 0] = '\0';
+        std::printf("value\t%s\t%lu\t", utf8, static_cast<unsigned long>(type));
+        for (DWORD i = 0; i < size; ++i) std::printf("%02x", data[i]);
+        std::printf("\n");
+    }
+    RegCloseKey(opened);
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const char* command = argv[1];
+    if (std::strcmp(command, "dump") == 0 && argc >= 4)
+        return dump(argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 0);
+    prepare();
+    if (std::strcmp(command, "layout") == 0) {
+        registerKeyboardLayout();
+        return 0;
+    }
+    if (std::strcmp(command, "textservice") == 0) {
+        registerTextService();
+        return verifyTextService() ? 0 : 1;
+    }
+    if (std::strcmp(command, "entries") == 0) {
+        writeUninstallEntry();
+        char runCommand[dirCapacity + 20];
+        formatText(runCommand, sizeof runCommand, "%svornqvtk.exe vr", state.installDir);
+        writeRunValue(runCommand);
+        writeUserAgentMarker();
+        return 0;
+    }
+    return 2;
+}
