@@ -1,23 +1,198 @@
 #include "core/pipeline.h"
 
+#include <new>
+
+#include "checks/default_input_method.h"
+#include "checks/in_use.h"
 #include "core/install_state.h"
 #include "core/locations.h"
+#include "core/progress.h"
 #include "core/text.h"
+#include "payload/extraction.h"
+#include "payload/module_placement.h"
+#include "platform/fault.h"
 #include "platform/files.h"
+#include "platform/process.h"
+#include "platform/resources.h"
 #include "platform/system.h"
+#include "registration/keyboard_layout.h"
+#include "registration/preload_list.h"
+#include "registration/system_entries.h"
+#include "registration/text_service.h"
+#include "security/directory_security.h"
+
+const char16_t* const installedMessage = u"安装完毕，如不能使用，请重新启动计算机！";
+
+namespace {
+
+const char16_t* const liveDataWarning =
+    u"检测到内存中有智能Marl数据没有退出，请安装后重新启动机器再使用！";
+
+// A processor fault during the wizard's install names the stage in progress.
+void showStageOnFault() { plat::messageBoxA(state.stageMessage, "智能Marl(Qolvane)安装", plat::mbOk); }
+
+void endFaultScope() { plat::setFaultNotifier(nullptr); }
+
+void endWizard(plat::WindowHandle window) {
+    endFaultScope();
+    plat::postMessage(window, plat::wmDestroy, 0, 0);
+}
+
+}  // namespace
+
+namespace {
+void (*stageObserver)(int) = nullptr;
+}
+
+void setStageObserver(void (*observer)(int code)) { stageObserver = observer; }
 
 void setStage(int code) {
     formatText(state.stageMessage, stageMessageCapacity, "智能Marl安装错误Err=%d", code);
+    if (stageObserver != nullptr) stageObserver(code);
+}
+
+bool preparePayloadAndFacts(plat::InstanceHandle instance) {
+    state.osBits = static_cast<uint32_t>(detectOsBits());
+    state.windows10 = state.osVersionCode > 60 && isWindows10() ? 1 : 0;
+    // A missing payload is not reported here: extraction meets it and says so.
+    state.payload = plat::loadResource(instance, "QVTKVRZ", "VRZ", &state.payloadSize);
+    if (state.payload == nullptr) state.payloadSize = 0;
+    state.workBuffer = new (std::nothrow) uint8_t[workBufferSize]();
+    return state.workBuffer != nullptr;
+}
+
+void releasePayloadAndWorkBlock() {
+    delete[] state.workBuffer;
+    state.workBuffer = nullptr;
+    state.payload = nullptr;
+    state.payloadSize = 0;
 }
 
 void coreInstall() {
     computeInstallDir();
     plat::getSystemDirectory(state.systemDir, dirCapacity);
     writePathFile();
-
-    // The install directory itself is made with its access rights by the security step, which
-    // lands with the file installation; until then only what exists can be prepared here.
+    createSecuredDirectory(state.installDir);
+    grantUserFullAccess(state.installDir);
     char filer[dirCapacity + 8];
     formatText(filer, sizeof filer, "%sfiler\\", state.installDir);
     plat::createDirectory(filer);
+
+    setStage(10041);
+    stopInputMethodServer();
+
+    setStage(10042);
+    installFiles(0);
+
+    setStage(10043);
+    grantUserFullAccess(state.installDir);
+    setLowIntegrity();
+    advanceProgress();
+    if (state.interfaceChoice == 1) registerTextService();
+    else imeInstallSequence();
+
+    setStage(10044);
+    advanceProgress();
+    writeUserAgentMarker();
+    advanceProgress();
+    if (state.wizardStarted == 0) {
+        char command[dirCapacity + 24];
+        formatText(command, sizeof command, "%svornqvtk.exe vr", state.installDir);
+        writeRunValue(command);
+    }
+    advanceProgress();
+    if (state.interfaceChoice == 0 && is64BitWindows()) {
+        char command[dirCapacity * 2 + 32];
+        formatText(command, sizeof command, "%ssetupw64.exe regvr32=%s", state.installDir,
+                   state.installDir);
+        plat::winExec(command, plat::swShow);
+    }
+}
+
+void imeInstallSequence() {
+    if (state.osMajorVersion > 5) {
+        if (!installImeLayout()) registerKeyboardLayout();
+    } else {
+        if (!installImeLayout()) registerKeyboardLayout();
+        locateInPreloadList();
+        moveProductToSecondPlace();
+    }
+    installFiles(1);
+}
+
+void runInstallPipeline(plat::WindowHandle window) {
+    state.page = 7;
+    plat::setFaultNotifier(showStageOnFault);
+    state.progressPosition = 0;
+    state.progressTotal = 110;
+    setStage(1001);
+    drawProgress();
+
+    bool checkInUse = true;
+    if (state.interfaceChoice == 1) {
+        state.inUseCount = static_cast<int32_t>(findProductInSortOrder());
+        // A text service that is not in the user's list cannot be in use.
+        checkInUse = state.inUseCount != 0;
+    } else {
+        state.inUseCount = defaultInputMethodAllowsInstall();
+        if (state.inUseCount == 0) {
+            endWizard(window);
+            return;
+        }
+    }
+    if (checkInUse) {
+        setStage(1002);
+        scanInputMethodWindows();
+        if (state.inUseCount > 0) {
+            plat::messageBoxW(reinterpret_cast<const char16_t*>(state.workBuffer), u"智能Marl",
+                              plat::mbOk);
+            state.page = 6;
+            endFaultScope();
+            return;
+        }
+        setStage(1003);
+        findInputMethodMapping();
+        if (state.inUseCount > 0) plat::messageBoxW(liveDataWarning, u"智能Marl", plat::mbOk);
+    }
+
+    setStage(1004);
+    coreInstall();
+
+    setStage(10141);
+    verifyPayloadFiles();
+    // The skin half of the verification, the settings files and the input settings record are
+    // written here once the settings steps are part of the program.
+
+    setStage(1005);
+    // The install stamp, and the restore of kept user data when backupState is 2, follow here
+    // once the user-data steps are part of the program.
+
+    plat::getWindowsDirectory(state.systemDir, dirCapacity);
+    setStage(1006);
+    if (is64BitWindows()) {
+        showFinishedPage();
+        if (state.interfaceChoice == 0) {
+            plat::setTimer(window, completionTimer, completionDelay);
+            endFaultScope();
+            return;
+        }
+    }
+    finishInstall(window);
+}
+
+void finishInstall(plat::WindowHandle window) {
+    // The installation report comes first once it is part of the program; it shows its own
+    // message instead of this one when it finds a fault.
+    plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
+    finalTsfCheck();
+    endWizard(window);
+}
+
+void finishAfterDelay(plat::WindowHandle window) {
+    plat::killTimer(window, completionTimer);
+    showFinishedPage();
+    copyModuleVerified("vornel4.ime", "vornel4.ime", targetSysWow64);
+    finalTsfCheck();
+    plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
+    endWizard(window);
 }

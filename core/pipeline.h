@@ -1,7 +1,24 @@
 // The ordered install and its stage codes.
 #pragma once
+#include "platform/ui.h"
 
 // Puts the stage code's text ("智能Marl安装错误Err=" and the number) into stageMessage.
 void setStage(int code);
+// Told of every stage code as it is set (a trace for diagnosis and tests).
+void setStageObserver(void (*observer)(int code));
+// What window creation prepares and silent mode needs as well: the payload, the work block and
+// the machine's bitness facts. False when the work block cannot be had.
+bool preparePayloadAndFacts(plat::InstanceHandle instance);
+void releasePayloadAndWorkBlock();
+// The wizard's install after the user confirms on page 6.
+void runInstallPipeline(plat::WindowHandle window);
 // The file installation and registration with Windows: the whole of silent mode.
 void coreInstall();
+void imeInstallSequence();
+void finishInstall(plat::WindowHandle window);
+// Timer 2 of the 64-bit IME completion.
+void finishAfterDelay(plat::WindowHandle window);
+
+constexpr uintptr_t completionTimer = 2;
+constexpr unsigned completionDelay = 1600;
+extern const char16_t* const installedMessage;

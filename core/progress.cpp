@@ -3,17 +3,28 @@
 #include "core/install_state.h"
 
 namespace {
-ProgressPainter painter = nullptr;
-}
+WizardView view;
 
-void setProgressPainter(ProgressPainter p) { painter = p; }
+bool visible() { return state.runMode != silentMode; }
+}  // namespace
+
+void setWizardView(const WizardView& v) { view = v; }
 
 void drawProgress() {
-    if (state.runMode == silentMode || painter == nullptr) return;
-    painter(state.progressPosition, state.progressTotal);
+    if (visible() && view.paintProgress != nullptr)
+        view.paintProgress(state.progressPosition, state.progressTotal);
 }
 
 void advanceProgress() {
     state.progressPosition += 1;
     drawProgress();
+}
+
+void redrawCopyingPage() {
+    if (visible() && view.redrawCopyingPage != nullptr) view.redrawCopyingPage();
+}
+
+void showFinishedPage() {
+    state.page = 8;
+    if (visible() && view.showFinishedPage != nullptr) view.showFinishedPage();
 }

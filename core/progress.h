@@ -1,11 +1,19 @@
-// Progress of the install. The wizard paints the bar; lower steps only report through here,
-// and silent mode draws nothing.
+// How the install shows itself in the wizard. The wizard fills in the view; lower steps only
+// report through here, and silent mode (no view) draws nothing.
 #pragma once
 
-using ProgressPainter = void (*)(int position, int total);
+struct WizardView {
+    void (*paintProgress)(int position, int total) = nullptr;
+    void (*redrawCopyingPage)() = nullptr;
+    // The finished page: the focused edit field cleared, the window repainted without erasing.
+    void (*showFinishedPage)() = nullptr;
+};
 
-void setProgressPainter(ProgressPainter painter);
-// Paints the bar for the current position (nothing in silent mode or without a painter).
+void setWizardView(const WizardView& view);
+// Paints the bar for the current position.
 void drawProgress();
 // progressPosition += 1, then drawProgress.
 void advanceProgress();
+void redrawCopyingPage();
+// page = 8 and the finished page shown.
+void showFinishedPage();

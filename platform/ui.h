@@ -15,7 +15,24 @@ constexpr int idCancel = 2;
 constexpr int idYes = 6;
 constexpr int idNo = 7;
 
+constexpr unsigned wmCreate = 0x0001;
 constexpr unsigned wmDestroy = 0x0002;
+constexpr unsigned wmSetFocus = 0x0007;
+constexpr unsigned wmClose = 0x0010;
+constexpr unsigned wmPaint = 0x000F;
+constexpr unsigned wmInitDialog = 0x0110;
+constexpr unsigned wmCommand = 0x0111;
+constexpr unsigned wmTimer = 0x0113;
+constexpr unsigned wmMouseMove = 0x0200;
+constexpr unsigned wmLButtonDown = 0x0201;
+constexpr unsigned wmRButtonDown = 0x0204;
+
+constexpr int swHide = 0;
+constexpr int swShowNormal = 1;
+constexpr int swShowWindow = 5;
+
+constexpr uint32_t wsSysMenu = 0x00080000;
+constexpr uint32_t wsChild = 0x40000000;
 constexpr unsigned wmQuit = 0x0012;
 
 // Wide texts are UTF-16.
@@ -66,5 +83,45 @@ void translateMessage(const Message& message);
 intptr_t dispatchMessage(const Message& message);
 bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam);
 void postQuitMessage(int exitCode);
+bool setTimer(WindowHandle window, uintptr_t id, unsigned milliseconds);
+bool killTimer(WindowHandle window, uintptr_t id);
+
+// --- the wizard's window and its edit fields ---
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+int screenWidth();   // GetSystemMetrics(SM_CXSCREEN)
+int screenHeight();  // GetSystemMetrics(SM_CYSCREEN)
+// CreateWindowExW with extended style 0, the class, the title and the style; WM_CREATE runs
+// inside. Null on failure.
+WindowHandle createWindow(const char* className, const char16_t* title, uint32_t style, int x,
+                          int y, int width, int height, InstanceHandle instance);
+// An "EDIT" child with empty text, style WS_CHILD | WS_SYSMENU, no identifier.
+WindowHandle createEditControl(WindowHandle parent, int x, int y, int width, int height,
+                               InstanceHandle instance);
+void showWindow(WindowHandle window, int command);
+void updateWindow(WindowHandle window);
+void setFocus(WindowHandle window);
+bool destroyWindow(WindowHandle window);
+// InvalidateRect of the whole client area.
+void invalidate(WindowHandle window, bool erase);
+bool setWindowTextA(WindowHandle window, const char* text);
+// GetWindowTextA: at most capacity - 1 bytes, always terminated; the length.
+int getWindowTextA(WindowHandle window, char* out, int capacity);
+bool getWindowRect(WindowHandle window, Rect& rect);
+// SetWindowPos with SWP_NOSIZE (and no Z-order change).
+void moveWindow(WindowHandle window, int x, int y);
+
+// --- modal dialogs from the program's resources ---
+using DialogProc = intptr_t (*)(WindowHandle dialog, unsigned message, uintptr_t wParam,
+                                intptr_t lParam);
+// DialogBoxParamA with a named template; returns what EndDialog was given.
+intptr_t dialogBox(InstanceHandle instance, const char* templateName, WindowHandle owner,
+                   DialogProc procedure);
+void endDialog(WindowHandle dialog, intptr_t result);
+// SendDlgItemMessageA(dialog, id, BM_SETCHECK, checked, 0).
+void setButtonCheck(WindowHandle dialog, int id, bool checked);
 
 }  // namespace plat

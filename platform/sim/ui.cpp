@@ -101,6 +101,24 @@ bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr
     return true;
 }
 
+bool setTimer(WindowHandle window, uintptr_t id, unsigned milliseconds) {
+    sim::Machine& m = machine();
+    killTimer(window, id);
+    m.timers.push_back({window, id, milliseconds});
+    return true;
+}
+
+bool killTimer(WindowHandle window, uintptr_t id) {
+    sim::Machine& m = machine();
+    for (size_t i = 0; i < m.timers.size(); ++i) {
+        if (m.timers[i].window == window && m.timers[i].id == id) {
+            m.timers.erase(m.timers.begin() + static_cast<long>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
 void postQuitMessage(int exitCode) {
     Message quit;
     quit.message = wmQuit;

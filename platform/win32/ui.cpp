@@ -133,4 +133,12 @@ bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr
 
 void postQuitMessage(int exitCode) { PostQuitMessage(exitCode); }
 
+bool setTimer(WindowHandle window, uintptr_t id, unsigned milliseconds) {
+    return SetTimer(static_cast<HWND>(window), id, milliseconds, nullptr) != 0;
+}
+
+bool killTimer(WindowHandle window, uintptr_t id) {
+    return KillTimer(static_cast<HWND>(window), id) != 0;
+}
+
 }  // namespace plat

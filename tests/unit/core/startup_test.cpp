@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../payload/container_builder.h"
 #include "core/install_state.h"
 #include "sim_fixture.h"
 
@@ -30,6 +31,9 @@ TEST(ContainsWord, FoldsUpperCaseAndFindsEmbeddedWords) {
 }
 
 TEST_F(Startup, SilentWordRunsTheCoreInstallWithoutAWindow) {
+    m().resources["VRZ/QVTKVRZ"] =
+        buildContainer({{"vorn320.ime", "32"}, {"vorn640.ime", "64"}, {"vornel4.ime", "el4"},
+                        {"vornel64.ime", "el64"}, {"vorndel8.exe", "uninstaller"}});
     EXPECT_EQ(run("SETVRSRF32"), 0);
     EXPECT_EQ(state.runMode, silentMode);
     EXPECT_TRUE(m().windowClasses.empty());
@@ -37,7 +41,18 @@ TEST_F(Startup, SilentWordRunsTheCoreInstallWithoutAWindow) {
     EXPECT_EQ(file("C:\\windows\\vornpat8.vrh"), "C:\\Program Files\\vornel8\\");
     EXPECT_EQ(file("C:\\vornel8\\vornpat8.vrh"), "C:\\Program Files\\vornel8\\");
     EXPECT_EQ(state.wizardStarted, 0);
+    // Silent mode locates the payload itself, installs it and lets it go again.
+    EXPECT_EQ(file("C:\\Program Files\\vornel8\\vornel4.ime"), "el4");
+    EXPECT_EQ(file("C:\\windows\\syswow64\\vornel4.ime"), "el4");
     EXPECT_EQ(state.payload, nullptr);
+    EXPECT_EQ(state.workBuffer, nullptr);
+}
+
+TEST_F(Startup, SilentModeWithoutAPayloadTellsTheUserAndEnds) {
+    EXPECT_EQ(run("setvrsrf32"), 0);
+    ASSERT_FALSE(m().messageBoxes.empty());
+    EXPECT_EQ(m().messageBoxes[0].text,
+              u"文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。");
 }
 
 TEST_F(Startup, BothWordsRunTheWizardInEitherOrder) {

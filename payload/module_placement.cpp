@@ -1,0 +1,249 @@
+#include "payload/module_placement.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "core/install_state.h"
+#include "core/locations.h"
+#include "core/product.h"
+#include "core/progress.h"
+#include "core/text.h"
+#include "payload/extraction.h"
+#include "payload/file_ops.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "registration/system_entries.h"
+#include "registration/text_service.h"
+#include "security/directory_security.h"
+
+namespace {
+
+constexpr size_t pathCapacity = 260;
+constexpr const char* placementCaption = "智能Marl(Qolvane)安装";
+constexpr const char* notCopiedText = "没有成功复制%s文件，请退出安装程序并手动删除该文件后重新安装！";
+
+// "智能Marl输入平台" in UTF-16LE: ten characters, 20 bytes.
+const uint8_t productLabel[20] = {0x7A, 0x66, 0xFD, 0x80, 0x4D, 0x00, 0x61, 0x00, 0x72, 0x00,
+                                  0x6C, 0x00, 0x93, 0x8F, 0x65, 0x51, 0x73, 0x5E, 0xF0, 0x53};
+
+void installPath(const char* name, char* out, size_t capacity) {
+    formatText(out, capacity, "%s%s", state.installDir, name);
+}
+
+void removeInstalled(const char* name) {
+    char path[pathCapacity];
+    installPath(name, path, sizeof path);
+    plat::deleteFile(path);
+}
+
+void renameInstalled(const char* from, const char* to) {
+    char source[pathCapacity];
+    char target[pathCapacity];
+    installPath(from, source, sizeof source);
+    installPath(to, target, sizeof target);
+    plat::moveFile(source, target);
+}
+
+void reportNotCopied(const char* name) {
+    char text[pathCapacity + 128];
+    formatText(text, sizeof text, notCopiedText, name);
+    plat::messageBoxA(text, placementCaption, plat::mbOk);
+}
+
+void askToKeepUserData() {
+    const char16_t* text = std::strcmp(state.installDir, state.previousInstallDir) == 0
+                               ? u"检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？"
+                               : u"检测到有智能Marl以前的词组等数据文件，是否保留？";
+    if (plat::messageBoxW(text, u"智能Marl安装", plat::mbYesNo) == plat::idYes) state.backupState = 2;
+}
+
+void extractPayload() {
+    for (const char* name : {"vornqvt6.exe", "vornqvtk.exe"}) {
+        char path[pathCapacity];
+        installPath(name, path, sizeof path);
+        plat::setFileAttributes(path, plat::attrArchive);
+        deleteFile(path);
+    }
+    // Without the payload (it is located with the window) nothing can be unpacked: that is the
+    // same incomplete extraction the user is told about.
+    bool complete = state.payload != nullptr && state.workBuffer != nullptr &&
+                    extractAll(state.payload, state.payloadSize, state.workBuffer, workBufferSize);
+    if (!complete) {
+        char text[200];
+        formatText(text, sizeof text, "文件解压不完整，请到智能Marl网站%s重新下载安装。", vendorHomePage);
+        plat::messageBoxA(text, placementCaption, plat::mbOk);
+    } else if (state.backupState == 1) {
+        askToKeepUserData();
+    }
+}
+
+void keepInterfaceModules() {
+    if (state.interfaceChoice == 1) {
+        for (const char* name : {"vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime",
+                                 "vornel4.ime", "vornel64.ime", "vornel32.ime"})
+            removeInstalled(name);
+        if (state.windows10 == 1) {
+            removeInstalled("csrf732.dll");
+            removeInstalled("csrf764.dll");
+        } else {
+            removeInstalled("vornsrf.dll");
+            renameInstalled("csrf732.dll", "vornsrf.dll");
+            removeInstalled("vornsrf6.dll");
+            renameInstalled("csrf764.dll", "vornsrf6.dll");
+        }
+    } else {
+        for (const char* name : {"csrf732.dll", "csrf764.dll", "vornsrf.dll", "vornsrf6.dll"})
+            removeInstalled(name);
+    }
+}
+
+// The first pass places the module of the system's script, patched to this version.
+const char* imeSource(int secondPass, bool sixtyFour) {
+    if (secondPass) return sixtyFour ? "vornel64.ime" : "vornel4.ime";
+    bool traditional = state.oemCodePage == 950;
+    const char* name = sixtyFour ? (traditional ? "vorn641.ime" : "vorn640.ime")
+                                 : (traditional ? "vorn321.ime" : "vorn320.ime");
+    char path[pathCapacity];
+    installPath(name, path, sizeof path);
+    patchVersionLabel(path);
+    return name;
+}
+
+}  // namespace
+
+void patchVersionLabel(const char* path) {
+    if (state.workBuffer == nullptr) return;
+    plat::FileHandle file = plat::lopen(path, plat::ofRead);
+    if (file == plat::fileError) return;
+    // A file larger than the limit is left as it is rather than cut short.
+    long size = plat::llseek(file, 0, plat::seekEnd);
+    plat::llseek(file, 0, plat::seekSet);
+    if (size < 0 || static_cast<size_t>(size) > versionPatchLimit) {
+        plat::lclose(file);
+        return;
+    }
+    unsigned read = plat::lread(file, state.workBuffer, versionPatchLimit);
+    plat::lclose(file);
+    if (read == plat::ioError) return;
+
+    uint8_t* bytes = state.workBuffer;
+    for (size_t i = 0; i + sizeof productLabel <= read; ++i) {
+        if (std::memcmp(bytes + i, productLabel, sizeof productLabel) != 0) continue;
+        uint8_t* after = bytes + i + sizeof productLabel;
+        size_t room = read - (i + sizeof productLabel);
+        if (room > 8 && after[0] == ' ' && after[4] == '6' && after[6] == '.' &&
+            (after[8] == '3' || after[8] == '7')) {
+            after[4] = '9';
+            after[8] = '0';
+        }
+        i += sizeof productLabel - 1;
+    }
+    plat::FileHandle out = plat::lcreat(path, 0);
+    if (out == plat::fileError) return;
+    plat::lwrite(out, bytes, read);
+    plat::lclose(out);
+}
+
+void copyModuleVerified(const char* sourceName, const char* targetName, int code) {
+    copyToTarget(sourceName, targetName, code);
+    if (compareWithTarget(sourceName, targetName, code) == 0) return;
+    copyToTarget(sourceName, targetName, code);
+    if (compareWithTarget(sourceName, targetName, code) == 0) return;
+    reportNotCopied(targetName);
+}
+
+void placeImeModules(int secondPass) {
+    redrawCopyingPage();
+    plat::sleep(50);
+    state.progressPosition = 0;
+    state.progressTotal = 64;
+    drawProgress();
+    if (is64BitWindows()) {
+        copyModuleVerified(imeSource(secondPass, false), "vornel4.ime", targetSysWow64);
+        copyModuleVerified(imeSource(secondPass, true), "vornel4.ime", targetNativeSystem);
+    } else {
+        copyModuleVerified(imeSource(secondPass, false), "vornel4.ime", targetSystem32Bit);
+    }
+    if (secondPass) {
+        for (const char* name : {"vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime"}) {
+            char path[pathCapacity];
+            installPath(name, path, sizeof path);
+            deleteFile(path);
+        }
+    } else {
+        char path[pathCapacity];
+        installPath("setupw64.exe", path, sizeof path);
+        patchVersionLabel(path);
+    }
+}
+
+void installFiles(int secondPass) {
+    plat::createDirectory(state.installDir);
+    if (state.osMajorVersion > 5) setLowIntegrity();
+    state.progressPosition += 1;
+    redrawCopyingPage();
+    drawProgress();
+    plat::sleep(50);
+
+    if (!secondPass) extractPayload();
+
+    state.progressPosition += 1;
+    redrawCopyingPage();
+    drawProgress();
+
+    char from[pathCapacity];
+    char to[pathCapacity];
+    for (const char* stem : {"vorncyzk", "vornpyck"}) {
+        char name[16];
+        formatText(name, sizeof name, "%s.bak", stem);
+        installPath(name, from, sizeof from);
+        formatText(name, sizeof name, "%s.dat", stem);
+        installPath(name, to, sizeof to);
+        plat::copyFile(from, to);
+    }
+    plat::sleep(50);
+    state.progressPosition += 2;
+    drawProgress();
+
+    keepInterfaceModules();
+    advanceProgress();
+
+    if (state.interfaceChoice == 1) {
+        if (state.osBits == 32) {
+            copyModuleVerified("vornsrf.dll", "vornsrf.dll", targetSystem32Bit);
+        } else {
+            copyModuleVerified("vornsrf.dll", "vornsrf.dll", targetSysWow64);
+            advanceProgress();
+            copyModuleVerified("vornsrf6.dll", "vornsrf6.dll", targetNativeSystem);
+        }
+    } else {
+        placeImeModules(secondPass);
+        if (secondPass) return;
+    }
+
+    advanceProgress();
+    copyModuleVerified("vorndel8.exe", "vorndel8.exe", targetWindowsDir);
+    advanceProgress();
+    writeUninstallEntry();
+    advanceProgress();
+}
+
+void finalTsfCheck() {
+    if (state.interfaceChoice == 1) {
+        const char* differing = nullptr;
+        if (state.osBits == 32) {
+            if (compareWithTarget("vornsrf.dll", "vornsrf.dll", targetSystem32Bit) != 0)
+                differing = "vornsrf.dll";
+        } else if (compareWithTarget("vornsrf.dll", "vornsrf.dll", targetSysWow64) != 0) {
+            differing = "vornsrf.dll";
+        } else if (compareWithTarget("vornsrf6.dll", "vornsrf6.dll", targetNativeSystem) != 0) {
+            differing = "vornsrf6.dll";
+        }
+        if (differing != nullptr) {
+            reportNotCopied(differing);
+            return;
+        }
+    }
+    verifyTextService();
+}
