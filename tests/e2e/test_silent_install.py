@@ -1,0 +1,124 @@
+"""The silent install (vornsetup.exe setvrsrf32) in every configuration: files, registry, transcript.
+
+Expected state is data: which payload files stay in the install directory, where the IME module
+lands by bitness, which registry entries exist afterwards.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import os
+import struct
+import time
+from pathlib import Path
+
+import pytest
+
+from vornwine import ABSENT
+
+SETUP = "vornsetup.exe"
+INSTALL_DIR = "C:\\Program Files\\vornel8\\"
+# The IME interface keeps none of the TSF modules and, after the second pass, none of the
+# language-specific IME builds.
+REMOVED = {"csrf732.dll", "csrf764.dll", "vornsrf.dll", "vornsrf6.dll",
+           "vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime"}
+LABEL = "智能Marl输入平台".encode("utf-16-le")
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vornqwb8"
+RUN = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+USER_AGENT = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Internet Settings\User Agent"
+MARKER = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Internet Settings\User Agent\Post Platform"
+
+
+def payload_names(codepage: int = 936) -> list[str]:
+    path = Path(os.environ.get("VORN_PAYLOAD", Path(__file__).resolve().parents[2] / "build" / "payload" / "payload.vrz"))
+    data = path.read_bytes()
+    (count,) = struct.unpack_from("<I", data, 6)
+    names, pos = [], 10
+    for _ in range(count):
+        # Windows reads the GBK names in its own code page: under 950 they are other characters.
+        names.append(data[pos + 2:pos + 18].split(b"\0")[0].decode(f"cp{codepage}"))
+        (length,) = struct.unpack_from("<I", data, pos + 52)
+        pos += 56 + length
+    return names
+
+
+@dataclasses.dataclass
+class Config:
+    name: str
+    bits: int
+    # Where "vornel4.ime" lands, and the payload build it must be (patched to 9.0).
+    modules: dict
+
+
+CONFIGS = [
+    Config("win10-64", 64, {r"C:\windows\syswow64\vornel4.ime": "vornel4.ime",
+                            r"C:\windows\system32\vornel4.ime": "vornel64.ime"}),
+    Config("win7-64", 64, {r"C:\windows\syswow64\vornel4.ime": "vornel4.ime",
+                           r"C:\windows\system32\vornel4.ime": "vornel64.ime"}),
+    Config("xp-32", 32, {r"C:\windows\system32\vornel4.ime": "vornel4.ime"}),
+    Config("win7-32-cp950", 32, {r"C:\windows\system32\vornel4.ime": "vornel4.ime"}),
+]
+
+
+def installed_names(machine) -> set[str]:
+    root = machine.host_path(INSTALL_DIR)
+    return {p.name for p in root.iterdir()} if root.exists() else set()
+
+
+@pytest.mark.parametrize("config", CONFIGS, ids=lambda c: c.name)
+def test_silent_install(machine, bin_dir, config):
+    m = machine(config.name)
+    # Windows has the user-agent key the marker goes under; a fresh Wine prefix has not.
+    m.wine("reg", "add", USER_AGENT, "/f")
+    started = time.monotonic()
+    run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+    elapsed = time.monotonic() - started
+    assert run.exit_code == 0
+    assert run.boxes == []
+
+    names = payload_names(m.config.codepage)
+    expected = (set(names) - REMOVED) | {"filer"}
+    # Names as the host stores them (GBK names of the skins become UTF-8 there).
+    assert installed_names(m) == expected
+
+    # The modules of the second pass, in the system directories of this bitness.
+    for where, source in config.modules.items():
+        assert m.read_file(where) == m.read_file(INSTALL_DIR + source), where
+    assert m.read_file(r"C:\windows\vorndel8.exe") == m.read_file(INSTALL_DIR + "vorndel8.exe")
+    if config.bits == 32:
+        assert m.read_file(r"C:\windows\syswow64\vornel4.ime") is ABSENT
+
+    # The keyboard layout (IMM under Wine accepts every module).
+    layouts = m.registry(r"HKLM\System\CurrentControlSet\Control\Keyboard Layouts")
+    ime_files = {values.get("Ime File", "").upper() for values in layouts.values()}
+    assert any(name.endswith("VORNEL4.IME") for name in ime_files), ime_files
+
+    uninstall = m.registry_values(UNINSTALL)
+    assert uninstall is not None
+    assert uninstall["DisplayName"] == "智能Marl8"
+    assert uninstall["UninstallString"].lower() == r"c:\windows\vorndel8.exe"
+    assert m.registry_values(RUN)["vrvksjgl"] == INSTALL_DIR + "vornqvtk.exe vr"
+    assert "qvtk8800" in m.registry_values(MARKER)
+
+    # The 64-bit companion ran on 64-bit Windows and did the 64-bit side (its trace is in the
+    # native registry view); on 32-bit Windows it is not started.
+    trace = m.registry_values(r"HKLM\SOFTWARE\vornel8", view=64)
+    if config.bits == 64:
+        assert trace is not None and trace["InstallDir"] == INSTALL_DIR
+        assert "9.0" in trace["LayoutText"]
+    else:
+        assert trace is None or "InstallDir" not in trace
+    print(f"{config.name}: silent install {elapsed:.1f} s")
+
+
+def test_second_install_over_the_first(machine, bin_dir):
+    m = machine("win10-64")
+    assert m.run(bin_dir / SETUP, "setvrsrf32", timeout=120).exit_code == 0
+    m.wait()
+    first = installed_names(m)
+    run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+    assert run.exit_code == 0
+    assert run.boxes == []
+    # The earlier server program is moved out of the way before the new one is written.
+    assert installed_names(m) == first | {"vornel82.exe"}
+    assert m.read_file(INSTALL_DIR + "vornel82.exe") == m.read_file(INSTALL_DIR + "vornel88.exe")

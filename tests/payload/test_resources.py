@@ -1,0 +1,121 @@
+"""The resources of vornsetup.exe, listed from the file: the payload as built, the icon, the
+manifest and the skin dialog in both scripts."""
+
+from __future__ import annotations
+
+import re
+import struct
+
+import pytest
+
+import readers
+
+RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
+CHINESE_PRC, CHINESE_TAIWAN, ENGLISH_US = 2052, 1028, 1033
+
+WS_POPUP, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x00C00000, 0x00080000
+WS_CHILD, WS_VISIBLE, WS_GROUP = 0x40000000, 0x10000000, 0x00020000
+DS_MODALFRAME, DS_SETFONT = 0x80, 0x40
+BUTTON, STATIC = 0x80, 0x82
+BS_DEFPUSHBUTTON, BS_GROUPBOX, BS_AUTORADIOBUTTON, SS_LEFT = 1, 7, 9, 0
+
+# (identifier, class, kind, x, y, cx, cy, simplified text, traditional text)
+CONTROLS = [
+    (105, BUTTON, BS_DEFPUSHBUTTON, 88, 117, 44, 14, "确定", "確定"),
+    (0xFFFF, BUTTON, BS_GROUPBOX, 6, 8, 204, 39, "输入法状态窗口模式选择", "輸入法狀態窗口模式選擇"),
+    (0xFFFF, BUTTON, BS_GROUPBOX, 6, 54, 204, 39, "输入法皮肤选择", "輸入法皮膚選擇"),
+    (101, BUTTON, BS_AUTORADIOBUTTON, 15, 25, 44, 10, "双行窗口", "雙行窗口"),
+    (102, BUTTON, BS_AUTORADIOBUTTON, 66, 25, 44, 10, "单行窗口", "單行窗口"),
+    (106, BUTTON, BS_AUTORADIOBUTTON, 113, 25, 36, 10, "双窗口", "雙窗口"),
+    (107, BUTTON, BS_AUTORADIOBUTTON, 155, 25, 48, 10, "仿WIN窗口", "仿WIN窗口"),
+    (110, BUTTON, BS_AUTORADIOBUTTON, 15, 72, 48, 10, "冷色瓷面", "冷色瓷面"),
+    (111, BUTTON, BS_AUTORADIOBUTTON, 84, 72, 48, 10, "粉色瓷面", "粉色瓷面"),
+    (112, BUTTON, BS_AUTORADIOBUTTON, 150, 71, 40, 10, "小天使", "小天使"),
+    (0xFFFF, STATIC, SS_LEFT, 13, 99, 145, 8, "注：你也可在安装完毕后改变这些参数。", "注：你也可在安裝完畢后改變這些參數。"),
+]
+
+DIALOGS = {
+    "PYKEY": (CHINESE_PRC, "智能Marl皮肤及窗口模式选择", 12, "宋体", 7),
+    "PYKEYB": (CHINESE_TAIWAN, "智能Marl皮膚及窗口模式選擇", 10, "System", 8),
+}
+
+
+@pytest.fixture(scope="module")
+def resources(bin_dir):
+    setup = bin_dir / "vornsetup.exe"
+    if not setup.exists():
+        pytest.fail(f"{setup} is missing: build the win32 tree first (cmake --build build/win32)")
+    pe = readers.read_pe(setup.read_bytes())
+    assert (pe.machine, pe.is_64, pe.subsystem) == (0x14C, False, 2)
+    return pe.resources
+
+
+def find(resources, rtype, name):
+    found = [r for r in resources if r.type == rtype and r.name == name]
+    assert len(found) == 1, (rtype, name, found)
+    return found[0]
+
+
+def test_resource_list(resources):
+    listing = sorted((str(r.type), str(r.name), r.language) for r in resources)
+    icon_languages = {r.language for r in resources if r.type in (RT_ICON, RT_GROUP_ICON, RT_MANIFEST)}
+    (neutral,) = icon_languages  # icon and manifest as the resource compiler leaves them
+    assert listing == sorted([
+        (str(RT_ICON), "1", neutral),
+        (str(RT_DIALOG), "PYKEY", CHINESE_PRC),
+        (str(RT_DIALOG), "PYKEYB", CHINESE_TAIWAN),
+        (str(RT_GROUP_ICON), "VORNEL", neutral),
+        (str(RT_MANIFEST), "1", neutral),
+        ("VRZ", "QVTKVRZ", CHINESE_PRC),
+    ])
+
+
+def test_embedded_payload_is_the_built_one(resources, payload_bytes):
+    assert find(resources, "VRZ", "QVTKVRZ").data == payload_bytes
+
+
+@pytest.mark.parametrize("name", DIALOGS)
+def test_skin_dialog(resources, name):
+    language, caption, point_size, face, text_column = DIALOGS[name]
+    resource = find(resources, RT_DIALOG, name)
+    assert resource.language == language
+    dialog = readers.read_dialog(resource.data)
+    assert dialog.style == WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT
+    assert (dialog.x, dialog.y, dialog.cx, dialog.cy) == (10, 15, 219, 140)
+    assert (dialog.caption, dialog.point_size, dialog.face) == (caption, point_size, face)
+    got = [(i.id, i.window_class, i.style & 0xF, i.x, i.y, i.cx, i.cy, i.text) for i in dialog.items]
+    assert got == [c[:7] + (c[text_column],) for c in CONTROLS]
+    for item in dialog.items:
+        assert item.style & (WS_CHILD | WS_VISIBLE) == WS_CHILD | WS_VISIBLE
+        if item.style & 0xF == BS_AUTORADIOBUTTON and item.window_class == BUTTON:
+            # No group style: the setup keeps the seven check marks itself.
+            assert not item.style & WS_GROUP, item.id
+
+
+def test_icon_is_one_image_of_32_by_32_in_16_colours(resources):
+    group = find(resources, RT_GROUP_ICON, "VORNEL").data
+    reserved, kind, count = struct.unpack_from("<HHH", group)
+    assert (reserved, kind, count) == (0, 1, 1)
+    width, height, colours, _, planes, bits, size, icon_id = struct.unpack_from("<BBBBHHIH", group, 6)
+    assert (width, height, colours, bits) == (32, 32, 16, 4)
+    image = find(resources, RT_ICON, icon_id).data
+    assert len(image) == size
+    assert struct.unpack_from("<IiiHH", image) == (40, 32, 64, 1, 4)
+
+
+def test_manifest_requests_administrator_rights_and_no_compatibility(resources):
+    manifest = find(resources, RT_MANIFEST, 1).data.decode("utf-8")
+    assert re.search(r'<requestedExecutionLevel\s+level="requireAdministrator"', manifest)
+    # Without a compatibility section Windows 10 reports 6.2, which the version facts rely on.
+    assert "compatibility" not in manifest.lower()
+
+
+def test_program_needs_no_dll_of_its_own(bin_dir):
+    """Statically linked: only Windows' own DLLs are imported (zlib and the C++ runtime are in)."""
+    import subprocess
+
+    listing = subprocess.run(["i686-w64-mingw32-objdump", "-p", str(bin_dir / "vornsetup.exe")],
+                             capture_output=True, text=True, check=True).stdout
+    imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", listing)}
+    assert imported <= {"advapi32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "msvcrt.dll",
+                        "shell32.dll", "user32.dll", "comctl32.dll"}, imported
