@@ -15,6 +15,21 @@ constexpr size_t preloadCapacity = 49;       // entries of the preload list
 constexpr size_t layoutIdCapacity = 10;      // eight hexadecimal digits and the terminator
 constexpr size_t layoutTextCapacity = 200;
 
+// The settings images the input-method modules read (file "vorndat.dat", "vrszsj43.vrh",
+// "vryhgl0.dat").
+constexpr size_t networkBlockSize = 1000;
+constexpr size_t networkFieldSize = 100;      // the name field and the two URL fields
+constexpr size_t networkUrl1Offset = 100;
+constexpr size_t networkUrl2Offset = 200;
+constexpr size_t networkTextOffset = 300;     // the composed settings text, up to the end
+constexpr size_t inputSettingsSize = 200;
+constexpr size_t userRecordSize = 492;
+constexpr size_t userNameOffset = 0;          // 50 bytes, terminated GBK text
+constexpr size_t userPhoneOffset = 50;        // 138 bytes, terminated text
+constexpr size_t userStampOffset = 188;       // 32-bit, zeroed whenever the record is written
+constexpr size_t userKeptOffset = 192;        // 200 bytes the install never touches
+constexpr size_t userPasswordOffset = 392;    // 100 bytes, terminated text
+
 struct InstallState {
     int32_t page = 0;
     int32_t runMode = wizardMode;
@@ -48,6 +63,24 @@ struct InstallState {
     uint32_t preloadCount = 0;
     char preloadLayoutTexts[preloadCapacity][layoutTextCapacity] = {};
     uint32_t productPreloadPosition = 0;
+    // 1000 bytes: a name field, two URL fields and, from offset 300, the network settings text
+    // once the settings files have composed it; kept for the whole run.
+    char networkBlock[networkBlockSize] = {};
+    // The image of "vrszsj43.vrh"; until the file is read, the built-in default.
+    uint8_t inputSettings[inputSettingsSize] = {
+        0, 0, 0, 0, 0, 0, 0, 0, 54, 1,  // 0-9
+        1, 0, 1, 0, 0, 1, 0, 0, 0, 1,   // 10-19
+        0, 0, 1, 0, 1, 0, 0, 1, 0, 0,   // 20-29
+        0, 0, 0, 0, 0, 0, 1, 0, 0, 0,   // 30-39
+        0, 1, 1, 1, 0, 0, 0, 0, 0, 0,   // 40-49
+        0, 0, 0, 0, 1, 0, 0, 0, 1};     // 50-58, the rest zero
+    // The exact image of "vryhgl0.dat" (offsets above).
+    char userRecord[userRecordSize] = {};
+    // Status-window mode from the skin dialog: 1 two-line, 2 single-line, 3 two windows,
+    // 4 Windows-style.
+    uint8_t windowModeChoice = 0;
+    // Skin from the skin dialog: 1 "冷色瓷面", 2 "粉色瓷面", 3 "小天使".
+    uint8_t skinChoice = 0;
 };
 
 extern InstallState state;

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "payload/extraction.h"
 #include "payload/module_placement.h"
+#include "payload/skins.h"
 #include "platform/fault.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -20,6 +21,9 @@
 #include "registration/system_entries.h"
 #include "registration/text_service.h"
 #include "security/directory_security.h"
+#include "settings/settings_files.h"
+#include "userdata/install_report.h"
+#include "userdata/restore.h"
 
 const char16_t* const installedMessage = u"安装完毕，如不能使用，请重新启动计算机！";
 
@@ -160,12 +164,14 @@ void runInstallPipeline(plat::WindowHandle window) {
 
     setStage(10141);
     verifyPayloadFiles();
-    // The skin half of the verification, the settings files and the input settings record are
-    // written here once the settings steps are part of the program.
+    installSkin(window);
+    writeSettingsFiles();
+    patchInputSettings();
 
     setStage(1005);
-    // The install stamp, and the restore of kept user data when backupState is 2, follow here
-    // once the user-data steps are part of the program.
+    writeInstallStamp();
+    // After the settings files, so that the user's own copies replace them.
+    if (state.backupState == 2) restoreUserData();
 
     plat::getWindowsDirectory(state.systemDir, dirCapacity);
     setStage(1006);
@@ -181,9 +187,8 @@ void runInstallPipeline(plat::WindowHandle window) {
 }
 
 void finishInstall(plat::WindowHandle window) {
-    // The installation report comes first once it is part of the program; it shows its own
-    // message instead of this one when it finds a fault.
-    plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
+    // A report of a fault replaces the success text.
+    if (installReport() == 0) plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
     finalTsfCheck();
     endWizard(window);
 }

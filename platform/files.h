@@ -56,4 +56,25 @@ bool deleteFile(const char* path);
 // GetLastError after the last failed file operation.
 uint32_t lastError();
 
+// Directory enumeration (FindFirstFileA, FindNextFileA, FindClose). The names are bare names
+// as the directory holds them, "." and ".." included where Windows lists them.
+struct FindData {
+    char name[260] = {};
+    uint32_t attributes = 0;
+};
+using FindHandle = void*;
+constexpr FindHandle invalidFind = nullptr;
+// invalidFind when nothing matches or the directory cannot be listed.
+FindHandle findFirstFile(const char* pattern, FindData& data);
+// False at the end of the listing.
+bool findNextFile(FindHandle find, FindData& data);
+void findClose(FindHandle find);
+
+constexpr uint32_t errorDirectoryName = 267;  // ERROR_DIRECTORY: the name is no directory
+
+// SetCurrentDirectoryA: false when the path is no directory that can be entered.
+bool setCurrentDirectory(const char* path);
+// GetLastError as it stands now, whichever call set it.
+uint32_t getLastError();
+
 }  // namespace plat

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/sim/machine.h"
 
@@ -276,5 +280,144 @@ uint32_t lastError() {
     if (sim::Machine* m = sim::current()) return m->lastError;
     return passthroughError;
 }
+
+namespace {
+
+// One FindFirstFile listing, taken whole when it starts; the handle points at it.
+struct Listing {
+    std::vector<FindData> entries;
+    size_t next = 0;
+};
+
+char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// '*' and '?' as Windows matches them, letters without regard to case; "*.*" is everything.
+bool matches(const char* mask, const char* name) {
+    if (std::strcmp(mask, "*.*") == 0) return true;
+    if (*mask == '\0') return *name == '\0';
+    if (*mask == '*') return matches(mask + 1, name) || (*name != '\0' && matches(mask, name + 1));
+    if (*name == '\0') return false;
+    if (*mask != '?' && foldAscii(*mask) != foldAscii(*name)) return false;
+    return matches(mask + 1, name + 1);
+}
+
+void fill(FindData& data, const std::string& name, uint32_t attributes) {
+    size_t length = std::min(name.size(), sizeof data.name - 1);
+    std::memcpy(data.name, name.data(), length);
+    data.name[length] = '\0';
+    data.attributes = attributes;
+}
+
+// The absolute form of a path as spelled (case kept), "." and ".." resolved, no trailing
+// backslash except at a drive's root: what GetCurrentDirectoryA gives back afterwards.
+std::string absoluteSpelling(const std::string& current, const char* path) {
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    std::string full;
+    if (p.size() >= 2 && p[1] == ':') full = p;
+    else if (!p.empty() && p[0] == '\\') full = current.substr(0, 2) + p;
+    else full = current + "\\" + p;
+    std::vector<std::string> parts;
+    std::string part;
+    for (size_t i = 2; i <= full.size(); ++i) {
+        if (i == full.size() || full[i] == '\\') {
+            if (part == "..") {
+                if (!parts.empty()) parts.pop_back();
+            } else if (!part.empty() && part != ".") {
+                parts.push_back(part);
+            }
+            part.clear();
+        } else {
+            part += full[i];
+        }
+    }
+    std::string result = full.substr(0, 2);
+    for (const std::string& each : parts) result += "\\" + each;
+    return parts.empty() ? result + "\\" : result;
+}
+
+}  // namespace
+
+FindHandle findFirstFile(const char* pattern, FindData& data) {
+    std::string text = pattern == nullptr ? "" : pattern;
+    std::replace(text.begin(), text.end(), '/', '\\');
+    size_t cut = text.rfind('\\');
+    std::string dir = cut == std::string::npos ? "" : text.substr(0, cut + 1);
+    std::string mask = cut == std::string::npos ? text : text.substr(cut + 1);
+    std::string hostDir = dir.empty() ? (sim::current() ? host(".") : ".") : host(dir.c_str());
+    if (!isDir(hostDir)) {
+        setError(errorPathNotFound);
+        return invalidFind;
+    }
+    DIR* listing = opendir(hostDir.c_str());
+    if (listing == nullptr) {
+        setError(errorAccessDenied);
+        return invalidFind;
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(sim::strictConvert("GBK", "UTF-8", name));
+    }
+    closedir(listing);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        std::string la = a, lb = b;
+        for (char& c : la) c = foldAscii(c);
+        for (char& c : lb) c = foldAscii(c);
+        return la < lb;
+    });
+    // Windows lists "." and ".." in every directory but a drive's root.
+    std::string normal = key(dir.empty() ? "." : dir.c_str());
+    if (normal.size() > 2) names.insert(names.begin(), {".", ".."});
+
+    auto found = std::make_unique<Listing>();
+    for (const std::string& name : names) {
+        if (!matches(mask.c_str(), name.c_str())) continue;
+        std::string path = dir + name;
+        FindData entry;
+        bool directory = name == "." || name == ".." || isDir(host(path.c_str()));
+        fill(entry, name, directory ? attrDirectory : storedAttributes(path.c_str()));
+        found->entries.push_back(entry);
+    }
+    if (found->entries.empty()) {
+        setError(errorFileNotFound);
+        return invalidFind;
+    }
+    data = found->entries[0];
+    found->next = 1;
+    return found.release();
+}
+
+bool findNextFile(FindHandle find, FindData& data) {
+    if (find == invalidFind) return false;
+    Listing* listing = static_cast<Listing*>(find);
+    if (listing->next >= listing->entries.size()) {
+        setError(18);  // ERROR_NO_MORE_FILES
+        return false;
+    }
+    data = listing->entries[listing->next++];
+    return true;
+}
+
+void findClose(FindHandle find) { delete static_cast<Listing*>(find); }
+
+bool setCurrentDirectory(const char* path) {
+    if (path == nullptr || path[0] == '\0') {
+        setError(errorPathNotFound);
+        return false;
+    }
+    std::string h = host(path);
+    if (!isDir(h)) {
+        setError(isFile(h) ? errorDirectoryName
+                           : (parentExists(h) ? errorFileNotFound : errorPathNotFound));
+        return false;
+    }
+    sim::Machine* m = sim::current();
+    if (m == nullptr) return ::chdir(h.c_str()) == 0;
+    m->currentDirectory = absoluteSpelling(m->currentDirectory, path);
+    return true;
+}
+
+uint32_t getLastError() { return lastError(); }
 
 }  // namespace plat

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/dialog_sim.h"
+#include "platform/sim/desktop_sim.h"
 #include "platform/sim/registry_sim.h"
 #include "platform/ui.h"
 
@@ -133,6 +135,8 @@ public:
         unsigned milliseconds;
     };
     std::vector<Timer> timers;  // the timers set and not killed
+    Desktop desktop;            // the program's own windows and what it paints
+    Dialogs dialogs;  // modal dialogs (dialog_sim.h)
 
     // --- registry, input methods, started programs (registry_sim.h) ---
     Registry registry{*this};

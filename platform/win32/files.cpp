@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace plat {
 
 namespace {
@@ -72,5 +74,45 @@ bool deleteFile(const char* path) {
 }
 
 uint32_t lastError() { return lastFileError; }
+
+namespace {
+void takeFound(const WIN32_FIND_DATAA& found, FindData& data) {
+    // cFileName is MAX_PATH characters and terminated, the same as our field.
+    static_assert(sizeof data.name == sizeof found.cFileName);
+    std::memcpy(data.name, found.cFileName, sizeof data.name);
+    data.name[sizeof data.name - 1] = '\0';
+    data.attributes = found.dwFileAttributes;
+}
+}  // namespace
+
+FindHandle findFirstFile(const char* pattern, FindData& data) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        lastFileError = GetLastError();
+        return invalidFind;
+    }
+    takeFound(found, data);
+    return find;
+}
+
+bool findNextFile(FindHandle find, FindData& data) {
+    if (find == invalidFind) return false;
+    WIN32_FIND_DATAA found;
+    if (!FindNextFileA(find, &found)) return false;
+    takeFound(found, data);
+    return true;
+}
+
+void findClose(FindHandle find) {
+    if (find != invalidFind) FindClose(find);
+}
+
+bool setCurrentDirectory(const char* path) {
+    BOOL ok = SetCurrentDirectoryA(path);
+    return remember(ok != 0, !ok);
+}
+
+uint32_t getLastError() { return GetLastError(); }
 
 }  // namespace plat

@@ -225,14 +225,32 @@ def _template_current(path: Path, stamp: str) -> bool:
 
 
 def _wine_call(
-    args: list[str], env: dict[str, str], cwd: Path | None, timeout: float
+    args: list[str],
+    env: dict[str, str],
+    cwd: Path | None,
+    timeout: float,
+    while_running: Callable[[], None] | None = None,
 ) -> subprocess.CompletedProcess:
+    """Run a Wine command; while_running, if given, is called every 50 ms until it ends (and once after)."""
     # Output goes to a file, not a pipe: Wine's background processes inherit the
     # pipe and keep it open for seconds after the program has ended.
     with tempfile.TemporaryFile() as output:
-        result = subprocess.run(
-            args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output, stderr=output, timeout=timeout
-        )
+        if while_running is None:
+            result = subprocess.run(
+                args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output, stderr=output, timeout=timeout
+            )
+        else:
+            process = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=output, stderr=output)
+            deadline = time.monotonic() + timeout
+            while process.poll() is None:
+                while_running()
+                if time.monotonic() > deadline:
+                    process.kill()
+                    process.wait()
+                    raise subprocess.TimeoutExpired(args, timeout)
+                time.sleep(0.05)
+            while_running()
+            result = subprocess.CompletedProcess(args, process.returncode)
         output.seek(0)
         result.stdout = output.read().decode("utf-8", errors="replace")
     return result
@@ -394,8 +412,13 @@ class RegValue:
 @dataclasses.dataclass
 class Run:
     exit_code: int
-    boxes: list[dict[str, str]]  # the robot's transcript, one dict per message box
+    # The robot's transcript without its actions: one dict per message box or dialog.
+    boxes: list[dict[str, str]]
     output: str  # what Wine and the robot printed, for failure messages
+    # The robot's own actions (clicks, typing, waits, screenshots), in order.
+    actions: list[dict[str, str]] = dataclasses.field(default_factory=list)
+    # Screenshots taken for SHOT commands, by name.
+    shots: dict[str, Path] = dataclasses.field(default_factory=dict)
 
 
 def _decode_reg_string(text: str) -> str:
@@ -498,38 +521,84 @@ class Machine:
         """Run `wine ARGS` in this machine; stdout holds what it printed (both streams)."""
         return _wine_call(["wine", *args], self.env, self.work, timeout)
 
-    def run(self, program: Path | str, *args: str, answers: Iterable[str] = (), timeout: int = 60) -> Run:
-        """Run a program under the robot; answers are its script lines (OK, YES, NO, CANCEL).
+    def run(
+        self,
+        program: Path | str,
+        *args: str,
+        answers: Iterable[str] = (),
+        timeout: int = 60,
+        shots: Path | None = None,
+        window_class: str | None = None,
+    ) -> Run:
+        """Run a program under the robot; answers are its script lines (see robot.cpp and the README).
 
         program is a host path (reached through Z:) or a Windows path in the prefix.
+        shots: a host folder for the screenshots of SHOT commands (NAME.png); without
+        it SHOT commands are skipped. window_class: the wizard's class, if not "installWClass".
         """
         self._runs += 1
         script = self.work / f"answers-{self._runs}.txt"
         transcript = self.work / f"transcript-{self._runs}.jsonl"
         script.write_text("".join(f"{line}\n" for line in answers), encoding="utf-8")
         program = windows_path_of_host(program) if isinstance(program, Path) else program
+        options = ["--answers", windows_path_of_host(script), "--transcript", windows_path_of_host(transcript)]
+        options += ["--timeout", str(timeout)]
+        if window_class:
+            options += ["--window-class", window_class]
+        taken: dict[str, Path] = {}
+        problems: list[str] = []
+        serve = None
+        if shots is not None:
+            shots = Path(shots).resolve()
+            shots.mkdir(parents=True, exist_ok=True)
+            options += ["--shots", windows_path_of_host(shots)]
+
+            def serve() -> None:
+                self._take_requested_shots(shots, taken, problems)
+
         try:
-            result = self.wine(
-                str(self.robot),
-                "--answers", windows_path_of_host(script),
-                "--transcript", windows_path_of_host(transcript),
-                "--timeout", str(timeout),
-                "--",
-                program,
-                *args,
-                timeout=timeout + 60,
-            )  # fmt: skip
+            result = _wine_call(
+                ["wine", str(self.robot), *options, "--", program, *args],
+                self.env,
+                self.work,
+                timeout + 60,
+                serve,
+            )
         except subprocess.TimeoutExpired as e:
             self.stop()
             raise HarnessError(f"the robot did not end: {program} {' '.join(args)}") from e
-        output = result.stdout
+        output = result.stdout + "".join(f"harness: {p}\n" for p in problems)
         if result.returncode == 125 or not transcript.exists():
             raise HarnessError(f"the robot failed ({result.returncode}): {output.strip()}")
         # Unix keeps only the low 8 bits of an exit code; the robot reports all 32.
         exact = re.search(r"vornrobot: exit code (\d+)", output)
         exit_code = int(exact.group(1)) if exact else result.returncode
-        boxes = [json.loads(line) for line in transcript.read_text(encoding="utf-8").splitlines() if line]
-        return Run(exit_code, boxes, output)
+        lines = [json.loads(line) for line in transcript.read_text(encoding="utf-8").splitlines() if line]
+        boxes = [line for line in lines if "action" not in line]
+        actions = [line for line in lines if "action" in line]
+        return Run(exit_code, boxes, output, actions, taken)
+
+    def _take_requested_shots(self, folder: Path, taken: dict[str, Path], problems: list[str]) -> None:
+        """Answer the robot's NAME.request files with a screenshot NAME.png of the display."""
+        for request in sorted(folder.glob("*.request")):
+            name = request.stem
+            picture = folder / f"{name}.png"
+            partial = folder / f".{name}.png"
+            try:
+                if not self.display:
+                    raise HarnessError("no display to take a screenshot of")
+                result = subprocess.run(
+                    ["import", "-display", self.display, "-window", "root", str(partial)],
+                    capture_output=True,
+                    timeout=30,
+                )
+                if result.returncode != 0:
+                    raise HarnessError(result.stderr.decode(errors="replace").strip())
+                os.replace(partial, picture)  # the robot waits for the finished file
+                taken[name] = picture
+            except (HarnessError, subprocess.TimeoutExpired) as e:
+                problems.append(f"screenshot {name} failed: {e}")
+            request.unlink(missing_ok=True)
 
     def stop(self) -> None:
         """End every Wine process of this machine (wineserver -k)."""
@@ -679,8 +748,62 @@ def report_path_files(machine: Machine) -> list[str]:
 
 
 # What the demo shows after an install, section by section.
+def report_install_dir(machine: Machine) -> list[str]:
+    root = machine.host_path("C:\\Program Files\\vornel8")
+    if not root.is_dir():
+        return ["(no install directory)"]
+    entries = sorted(root.iterdir(), key=lambda p: p.name.lower())
+    files = [p for p in entries if p.is_file()]
+    lines = [f"C:\\Program Files\\vornel8\\: {len(files)} files, "
+             f"{sum(p.stat().st_size for p in files):,} bytes"]
+    row: list[str] = []
+    for p in entries:
+        row.append(p.name + ("\\" if p.is_dir() else ""))
+        if len(row) == 6:
+            lines.append("  " + "  ".join(row))
+            row = []
+    if row:
+        lines.append("  " + "  ".join(row))
+    return lines
+
+
+SYSTEM_MODULES = ("C:\\windows\\system32\\vornel4.ime", "C:\\windows\\syswow64\\vornel4.ime",
+                  "C:\\windows\\system32\\vornsrf.dll", "C:\\windows\\system32\\vornsrf6.dll",
+                  "C:\\windows\\syswow64\\vornsrf.dll", "C:\\windows\\vorndel8.exe")
+
+
+def report_system_modules(machine: Machine) -> list[str]:
+    lines = []
+    for path in SYSTEM_MODULES:
+        data = machine.read_file(path)
+        if not isinstance(data, _Marker):
+            lines.append(f"{path}: {len(data):,} bytes")
+    return lines or ["(none)"]
+
+
+def report_registry(machine: Machine) -> list[str]:
+    lines = []
+    layouts = machine.registry(r"HKLM\System\CurrentControlSet\Control\Keyboard Layouts")
+    for key, values in sorted(layouts.items()):
+        ime = values.get("Ime File")
+        if isinstance(ime, str) and ime.upper().endswith("VORNEL4.IME"):
+            lines.append(f"{key}: Ime File={ime}, Layout Text={values.get('Layout Text')}")
+    for key in (r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vornqwb8",
+                r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"):
+        values = machine.registry_values(key)
+        if values:
+            lines.append(f"{key}: " + ", ".join(f"{k}={v}" for k, v in sorted(values.items())))
+    preload = machine.registry_values(r"HKCU\Keyboard Layout\Preload")
+    if preload:
+        lines.append("HKCU\\Keyboard Layout\\Preload: " + ", ".join(f"{k}={v}" for k, v in sorted(preload.items())))
+    return lines or ["(nothing)"]
+
+
 REPORT: list[tuple[str, Callable[[Machine], list[str]]]] = [
     ("Path files", report_path_files),
+    ("Install directory", report_install_dir),
+    ("Modules in the Windows and system directories", report_system_modules),
+    ("Registry", report_registry),
 ]
 
 
@@ -743,7 +866,7 @@ def main(argv: list[str] | None = None) -> int:
             print(f"{name}: {path} ({time.monotonic() - started:.1f} s)")
         return 0
     if args.command == "demo":
-        return demo(os.path.abspath(args.bin) if args.bin else bin_dir(), args.config, args.keep)
+        return demo(Path(os.path.abspath(args.bin)) if args.bin else bin_dir(), args.config, args.keep)
     if args.command == "clean":
         print(f"removed {_clean_stale_scratch()} stale machine(s)")
         if args.templates:

@@ -6,11 +6,19 @@
 //   vornboxes.exe facts    one OK box describing the machine as a program sees it:
 //                          "acp=936 oemcp=936 version=6.2 wow64=1"; exits 0
 //   vornboxes.exe hang     never ends (for the robot's timeout)
+//   vornboxes.exe wizard   a window of class "installWClass" with an edit control at
+//                          client (130,135), 230 x 20. A click in (40,245)-(140,270)
+//                          opens a dialog with the auto radio buttons 101, 102, 110
+//                          and 111 (no group style: one group) and OK 105, 101 and
+//                          110 checked; after OK a box "edit=TEXT checked=IDS" and the
+//                          program ends with 0. Any other click shows "left X,Y" or
+//                          "right X,Y".
 
 #include <windows.h>
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,11 +49,134 @@ int facts() {
     return 0;
 }
 
+// ---- wizard mode
+
+constexpr int kRadios[] = {101, 102, 110, 111};
+HWND wizardEdit = nullptr;
+
+// An in-memory dialog template: a DLGTEMPLATE, then DWORD-aligned DLGITEMTEMPLATEs.
+class DialogTemplate {
+public:
+    DialogTemplate(const wchar_t* title, short cx, short cy, WORD items) {
+        dword(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+        dword(0);
+        words_.push_back(items);
+        for (short v : {short(10), short(10), cx, cy}) words_.push_back(static_cast<WORD>(v));
+        words_.push_back(0);  // no menu
+        words_.push_back(0);  // the standard dialog class
+        text(title);
+    }
+    void button(DWORD style, int id, const wchar_t* title, short x, short y, short cx, short cy) {
+        if (words_.size() % 2) words_.push_back(0);
+        dword(WS_CHILD | WS_VISIBLE | style);
+        dword(0);
+        for (short v : {x, y, cx, cy}) words_.push_back(static_cast<WORD>(v));
+        words_.push_back(static_cast<WORD>(id));
+        words_.push_back(0xFFFF);
+        words_.push_back(0x0080);  // button
+        text(title);
+        words_.push_back(0);  // no creation data
+    }
+    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+private:
+    void dword(DWORD v) {
+        words_.push_back(LOWORD(v));
+        words_.push_back(HIWORD(v));
+    }
+    void text(const wchar_t* s) {
+        for (; *s; ++s) words_.push_back(static_cast<WORD>(*s));
+        words_.push_back(0);
+    }
+    std::vector<WORD> words_;
+};
+
+INT_PTR CALLBACK choiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        CheckDlgButton(dialog, 101, BST_CHECKED);
+        CheckDlgButton(dialog, 110, BST_CHECKED);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == 105) {
+        std::wstring checked;
+        for (int id : kRadios) {
+            if (IsDlgButtonChecked(dialog, id) != BST_CHECKED) continue;
+            if (!checked.empty()) checked += L' ';
+            checked += std::to_wstring(id);
+        }
+        wchar_t text[256] = {};
+        GetWindowTextW(wizardEdit, text, 256);
+        const std::wstring report = L"edit=" + std::wstring(text) + L" checked=" + checked;
+        EndDialog(dialog, 0);
+        MessageBoxW(nullptr, report.c_str(), kCaption, MB_OK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void showChoiceDialog(HWND owner) {
+    DialogTemplate dialog(L"vornboxes choice", 160, 80, 5);
+    dialog.button(BS_AUTORADIOBUTTON, 101, L"one", 10, 10, 50, 10);
+    dialog.button(BS_AUTORADIOBUTTON, 102, L"two", 70, 10, 50, 10);
+    dialog.button(BS_AUTORADIOBUTTON, 110, L"three", 10, 30, 50, 10);
+    dialog.button(BS_AUTORADIOBUTTON, 111, L"four", 70, 30, 50, 10);
+    dialog.button(BS_DEFPUSHBUTTON, 105, L"OK", 55, 55, 50, 14);
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), owner, choiceDialog, 0);
+}
+
+LRESULT CALLBACK wizardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN: {
+            const int x = static_cast<short>(LOWORD(lParam));
+            const int y = static_cast<short>(HIWORD(lParam));
+            if (message == WM_LBUTTONDOWN && x >= 40 && x <= 140 && y >= 245 && y <= 270) {
+                showChoiceDialog(window);
+                DestroyWindow(window);
+                return 0;
+            }
+            const std::wstring text = std::wstring(message == WM_LBUTTONDOWN ? L"left " : L"right ") +
+                                      std::to_wstring(x) + L"," + std::to_wstring(y);
+            MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK);
+            return 0;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int wizard(HINSTANCE instance) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = wizardProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = L"installWClass";
+    if (!RegisterClassW(&wc)) return 1;
+    HWND window = CreateWindowExW(0, L"installWClass", L"vornboxes wizard", WS_SYSMENU, 100, 100,
+                                  400, 310, nullptr, nullptr, instance, nullptr);
+    if (!window) return 1;
+    wizardEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 130, 135, 230,
+                                 20, window, nullptr, instance, nullptr);
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     const std::wstring mode = commandLine ? commandLine : L"";
     if (mode == L"facts") return facts();
+    if (mode == L"wizard") return wizard(instance);
     if (mode == L"hang") {
         Sleep(INFINITE);
         return 0;

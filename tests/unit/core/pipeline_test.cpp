@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../payload/container_builder.h"
+#include "../userdata/installation_builder.h"
 #include "core/locations.h"
 #include "core/text.h"
 #include "platform/fault.h"
@@ -35,17 +36,20 @@ protected:
     // The machine as window creation leaves it for the wizard's install.
     void start(sim::Os os, uint32_t interfaceChoice) {
         boot(os);
-        payload_ = buildContainer({{"vorn320.ime", "m320"},
-                                   {"vorn640.ime", "m640"},
-                                   {"vornel4.ime", "el4"},
-                                   {"vornel64.ime", "el64"},
-                                   {"vornsrf.dll", "srf"},
-                                   {"vornsrf6.dll", "srf6"},
-                                   {"csrf732.dll", "c32"},
-                                   {"csrf764.dll", "c64"},
-                                   {"vorndel8.exe", "del"},
-                                   {"setupw64.exe", "w64"},
-                                   {"vornqvtk.exe", "qvtk"}});
+        std::vector<TestEntry> entries = {{"vorn320.ime", "m320"},
+                                          {"vorn640.ime", "m640"},
+                                          {"vornel4.ime", "el4"},
+                                          {"vornel64.ime", "el64"},
+                                          {"vornsrf.dll", "srf"},
+                                          {"vornsrf6.dll", "srf6"},
+                                          {"csrf732.dll", "c32"},
+                                          {"csrf764.dll", "c64 long enough for the report"},
+                                          {"vorndel8.exe", "del"},
+                                          {"setupw64.exe", "w64"},
+                                          {"vornqvtk.exe", "qvtk"}};
+        // The rest of a complete install, so that the installation report finds nothing.
+        for (const TestEntry& entry : completeInstallEntries()) entries.push_back(entry);
+        payload_ = buildContainer(entries);
         m().resources["VRZ/QVTKVRZ"] = payload_;
         state.oemCodePage = 936;
         computeInstallDir();
