@@ -12,10 +12,6 @@
 
 namespace sim {
 
-namespace {
-constexpr int stockWhiteBrush = 0, stockBlackPen = 1, stockWhitePen = 2, stockSystemFont = 3;
-}  // namespace
-
 Desktop::Desktop() : pixels_(static_cast<size_t>(canvasWidth) * canvasHeight, white) {
     GdiRecord brush;
     brush.kind = ObjectKind::brush;

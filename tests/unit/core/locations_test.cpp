@@ -136,6 +136,12 @@ struct VersionCase {
 
 class Versions : public SimTest, public ::testing::WithParamInterface<VersionCase> {};
 
+std::string versionCaseName(const ::testing::TestParamInfo<VersionCase>& info) {
+    static const char* const names[] = {"xp32",    "xp64",    "vista32",  "vista64",
+                                        "win7_32", "win7_64", "win10_32", "win10_64"};
+    return names[static_cast<int>(info.param.os)];
+}
+
 TEST_P(Versions, CodesAndBitness) {
     const VersionCase& c = GetParam();
     boot(c.os);
@@ -156,7 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{sim::Os::win7_32, 61, 32, 0, false, 6, false},
                       VersionCase{sim::Os::win7_64, 61, 64, 1, true, 6, false},
                       VersionCase{sim::Os::win10_32, 62, 32, 0, false, 6, true},
-                      VersionCase{sim::Os::win10_64, 62, 64, 1, true, 6, true}));
+                      VersionCase{sim::Os::win10_64, 62, 64, 1, true, 6, true}),
+    versionCaseName);
 
 TEST_F(Locations, ItaniumCountsAs64Bit) {
     m().nativeArchitecture = plat::archIa64;
