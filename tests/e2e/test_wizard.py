@@ -6,6 +6,8 @@ pages are kept in build/e2e-shots/<scenario>/ as artifacts.
 from __future__ import annotations
 
 import os
+import subprocess
+import time
 from pathlib import Path
 
 import pytest
@@ -97,3 +99,73 @@ def test_quit_installs_nothing(machine, bin_dir, clicks):
     assert run.boxes == []
     assert m.read_file(INSTALL_DIR + "vornsrf.dll") is ABSENT
     assert m.read_file(r"C:\windows\syswow64\vornsrf.dll") is ABSENT
+
+
+SORT_ORDER_ITEM = (r"HKCU\SOFTWARE\Microsoft\CTF\SortOrder\AssemblyItem\0x00000804"
+                   r"\{34745C63-B2F0-4784-8B67-5E12C8701A31}\00000000")
+
+
+def test_program_in_use_sends_the_user_back(machine, bin_dir):
+    m = machine("win10-64")
+    # The text service is in the user's list, and a program has its interface window open.
+    m.wine("reg", "add", SORT_ORDER_ITEM, "/v", "CLSID", "/d", "{65653599-5030-4C0F-8871-83F6AFDE5098}", "/f")
+    m.wine("reg", "add", SORT_ORDER_ITEM, "/v", "profile", "/d", "{00000000-0000-0000-0000-000000000000}", "/f")
+    m.wine("reg", "add", SORT_ORDER_ITEM, "/v", "KeyboardLayout", "/t", "REG_DWORD", "/d", "0", "/f")
+    holder = subprocess.Popen(["wine", str(bin_dir / "vornboxes.exe"), "holder", "STATQVTK", "15"],
+                              env=m.env, cwd=m.work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(3)
+        script = ["WINDOW", NEXT, NEXT, NEXT, "BOX", "SHOT in-use", "OK", "SHOT back-on-page6",
+                  "WAIT 14000", NEXT, "BOX", "DIALOG 105", "BOX", "OK"]
+        run = run_wizard(m, bin_dir, "in-use", script, timeout=240)
+    finally:
+        holder.wait(timeout=60)
+    assert run.exit_code == 0, run.output
+    listing = run.boxes[0]
+    assert listing["caption"] == "智能Marl"
+    assert listing["text"].startswith("智能Marl安装软件检测到有下列 1 个软件在使用智能Marl输入法:")
+    assert "\u3000\u30001：记事本 - 笔记.txt" in listing["text"]
+    # Confirmed again once the program had ended: installed.
+    assert m.read_file(r"C:\windows\system32\vornsrf6.dll") == m.read_file(INSTALL_DIR + "vornsrf6.dll")
+
+
+LEARNED = {
+    # Files the input method writes as it learns; the payload carries none of these two.
+    "vrwbcmxz.vrh": "学习的词组; 输入平台; ".encode("gbk") * 20,
+    "vrdhzcm.vrh": bytes(range(256)) * 4,
+    # Files of the payload the user's own use has changed.
+    "vorndwdw.txt": "用户自己的单位词\r\n".encode("gbk") * 10,
+    "vornzdym.vrh": b"\x01\x02learned" * 50,
+}
+
+
+@pytest.mark.parametrize("keep", [True, False], ids=["keep", "discard"])
+def test_reinstall_over_a_used_installation(machine, bin_dir, keep):
+    m = machine("win10-64")
+    assert m.run(bin_dir / SETUP, "setvrsrf32", timeout=120).exit_code == 0
+    m.wait()
+    original = {name: m.read_file(INSTALL_DIR + name) for name in LEARNED}
+    for name, content in LEARNED.items():
+        m.write_file(INSTALL_DIR + name, content)
+    answer = "YES" if keep else "NO"
+    script = ["WINDOW", NEXT, NEXT, NEXT, "BOX", answer, "BOX", "DIALOG 105", "BOX", "OK"]
+    run = run_wizard(m, bin_dir, f"reinstall-{'keep' if keep else 'discard'}", script, timeout=240)
+    assert run.exit_code == 0, run.output
+    question = run.boxes[0]
+    assert question["caption"] == "智能Marl安装"
+    assert question["text"] == "检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？"
+    assert m.read_file(INSTALL_DIR + "vornback.vrz") is not ABSENT
+    if keep:
+        restored = [b for b in run.boxes if b.get("text", "").startswith("成功恢复了")]
+        assert len(restored) == 1, run.boxes
+        count = int(restored[0]["text"][len("成功恢复了"):].split("个")[0])
+        # The 15 required files and the five optional ones the payload brings (the user's
+        # userck.txt, delck.txt, vrszsj05.vrh and vrszsj06.vrh do not exist here).
+        assert count == 20
+        for name, content in LEARNED.items():
+            kept = m.read_file(INSTALL_DIR + name)
+            assert kept == content, name
+    else:
+        assert not any(b.get("text", "").startswith("成功恢复了") for b in run.boxes)
+        for name in ("vorndwdw.txt", "vornzdym.vrh"):
+            assert m.read_file(INSTALL_DIR + name) == original[name], name

@@ -13,6 +13,10 @@
 //                          110 checked; after OK a box "edit=TEXT checked=IDS" and the
 //                          program ends with 0. Any other click shows "left X,Y" or
 //                          "right X,Y".
+//   vornboxes.exe holder CLASS SECONDS
+//                          a program using the input method: a top-level window titled
+//                          "记事本 - 笔记.txt" owning a popup of class CLASS (as the input
+//                          method's interface window would be); ends after SECONDS
 
 #include <windows.h>
 
@@ -171,12 +175,41 @@ int wizard(HINSTANCE instance) {
     return static_cast<int>(msg.wParam);
 }
 
+int holder(HINSTANCE instance, const std::wstring& className, int seconds) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"VornHolder";
+    RegisterClassW(&wc);
+    wc.lpszClassName = className.c_str();
+    RegisterClassW(&wc);
+    HWND top = CreateWindowExW(0, L"VornHolder", L"记事本 - 笔记.txt", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                               100, nullptr, nullptr, instance, nullptr);
+    CreateWindowExW(0, className.c_str(), L"", WS_POPUP, 0, 0, 10, 10, top, nullptr, instance,
+                    nullptr);
+    ShowWindow(top, SW_SHOWNOACTIVATE);
+    SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, nullptr);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     const std::wstring mode = commandLine ? commandLine : L"";
     if (mode == L"facts") return facts();
     if (mode == L"wizard") return wizard(instance);
+    if (mode.rfind(L"holder ", 0) == 0) {
+        const size_t space = mode.find(L' ', 7);
+        const std::wstring className = mode.substr(7, space == std::wstring::npos ? std::wstring::npos : space - 7);
+        const int seconds = space == std::wstring::npos ? 10 : _wtoi(mode.c_str() + space + 1);
+        return holder(instance, className, seconds);
+    }
     if (mode == L"hang") {
         Sleep(INFINITE);
         return 0;
