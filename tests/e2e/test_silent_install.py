@@ -122,3 +122,25 @@ def test_second_install_over_the_first(machine, bin_dir):
     # The earlier server program is moved out of the way before the new one is written.
     assert installed_names(m) == first | {"vornel82.exe"}
     assert m.read_file(INSTALL_DIR + "vornel82.exe") == m.read_file(INSTALL_DIR + "vornel88.exe")
+
+
+def test_running_server_is_stopped_and_moved_aside(machine, bin_dir):
+    import subprocess
+
+    m = machine("win10-64")
+    assert m.run(bin_dir / SETUP, "setvrsrf32", timeout=120).exit_code == 0
+    m.wait()
+    server = subprocess.Popen(["wine", INSTALL_DIR + "vornel88.exe"], env=m.env, cwd=m.work,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(3)
+        assert server.poll() is None, "the server stand-in did not stay up"
+        run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+        assert run.exit_code == 0
+        assert run.boxes == []
+        # The notification ends the server; its program was renamed, the new one written.
+        assert server.wait(timeout=30) == 0
+    finally:
+        if server.poll() is None:
+            server.kill()
+    assert m.read_file(INSTALL_DIR + "vornel82.exe") == m.read_file(INSTALL_DIR + "vornel88.exe")
