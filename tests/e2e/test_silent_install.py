@@ -144,3 +144,20 @@ def test_running_server_is_stopped_and_moved_aside(machine, bin_dir):
         if server.poll() is None:
             server.kill()
     assert m.read_file(INSTALL_DIR + "vornel82.exe") == m.read_file(INSTALL_DIR + "vornel88.exe")
+
+
+def test_xp_moves_the_older_product_entry_to_second_place(machine, bin_dir):
+    from test_registration import OLDER_VERSION, STANDARD_LAYOUTS, seed
+
+    m = machine("xp-32")
+    seed(m, STANDARD_LAYOUTS + OLDER_VERSION + '\n[HKEY_CURRENT_USER\\Keyboard Layout\\Preload]\n"3"="E0300804"\n')
+    before = m.registry_values(r"HKCU\Keyboard Layout\Preload")
+    assert before["3"].upper() == "E0300804"
+    run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+    assert run.exit_code == 0
+    assert run.boxes == []
+    after = m.registry_values(r"HKCU\Keyboard Layout\Preload")
+    # The product's entry moves behind the first; the others keep their order behind it.
+    assert after["2"].upper() == "E0300804", after
+    assert after["3"] == before["2"], after
+    assert len(after) == len(before)
