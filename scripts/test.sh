@@ -9,4 +9,4 @@ ctest --test-dir build/host --output-on-failure -j2
 echo "== fuzzing (clang, libFuzzer, sanitizers)"
 scripts/fuzz.sh "${VORN_FUZZ_SECONDS:-60}"
 echo "== end-to-end tests (Wine)"
-ctest --test-dir build/win32 --output-on-failure
+ctest --test-dir build/win32 --output-on-failure -j2
