@@ -2,6 +2,7 @@
 // message boxes and messages, all scriptable and inspectable by tests.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <map>
 #include <optional>
@@ -125,7 +126,9 @@ public:
 
     // --- user interface ---
     std::vector<MessageBoxRecord> messageBoxes;
-    std::deque<int> answers;           // answers for the next message boxes, in order
+    std::deque<int> answers;
+    // Runs while a message box is up, as other messages reach the program through its modal loop.
+    std::function<void()> duringMessageBox;           // answers for the next message boxes, in order
     std::vector<WindowClassRecord> windowClasses;
     std::deque<plat::Message> messages;
     bool failClassRegistration = false;

@@ -20,6 +20,7 @@ sim::Machine& machine() {
 int record(std::u16string text, std::u16string caption, unsigned type) {
     if (messageSink != nullptr) return messageSink(text.c_str(), caption.c_str(), type);
     sim::Machine& m = machine();
+    if (m.duringMessageBox) m.duringMessageBox();
     int answer;
     if (!m.answers.empty()) {
         answer = m.answers.front();
@@ -66,7 +67,11 @@ uint16_t registerWindowClass(const WindowClass& windowClass) {
     return static_cast<uint16_t>(0xC000 + m.windowClasses.size());
 }
 
-intptr_t defWindowProc(WindowHandle, unsigned, uintptr_t, intptr_t) { return 0; }
+intptr_t defWindowProc(WindowHandle window, unsigned message, uintptr_t, intptr_t) {
+    // As Windows does: the close box destroys the window, which sends WM_DESTROY.
+    if (message == wmClose) destroyWindow(window);
+    return 0;
+}
 
 int getMessage(Message& message) {
     sim::Machine& m = machine();

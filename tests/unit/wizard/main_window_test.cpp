@@ -134,3 +134,20 @@ TEST_F(MainWindow, DestroyFreesEverythingOnce) {
     EXPECT_EQ(quits, 2);
     wizard = WizardObjects{};
 }
+
+TEST_F(MainWindow, CloseDuringTheInstallWaitsUntilItHasReturned) {
+    open(sim::Os::win7_32);
+    state.page = 6;
+    int closes = 0;
+    // The close box, reached through the modal loop of the first message box of the install.
+    m().duringMessageBox = [&] {
+        if (closes++ == 0) {
+            mainWindowProc(wizard.mainWindow, plat::wmClose, 0, 0);
+            EXPECT_NE(state.workBuffer, nullptr);  // nothing freed under the running install
+        }
+    };
+    click(90, 257);
+    EXPECT_GE(closes, 1);
+    EXPECT_NE(state.workBuffer, nullptr);
+    EXPECT_TRUE(destroyPosted());
+}
