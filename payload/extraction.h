@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "payload/archive.h"
+
 constexpr size_t scratchNameField = 100;
 constexpr size_t scratchDigestGap = 10;
 constexpr size_t skinArchiveCapacity = 131072;
@@ -11,7 +13,6 @@ constexpr size_t failureTextOffset = 4096;
 
 extern const char* const exemptionList;
 
-struct ArchiveEntry;
 // Inflates the entry into `content` and checks its digest (current layout), leaving the digest
 // text 10 bytes after the content: the inflated length, 0 when either step failed. `capacity`
 // must leave 44 bytes of room after it.
@@ -20,10 +21,15 @@ uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capa
 // Every entry into installDir; true when all of entryCount were written. The scratch area holds
 // the entry name, the inflated content and its digest text.
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize);
+// The digest an installed file should have when it differs from the entry's own (a file that
+// was changed on its way in): true with the digest text in `out`, false to use the entry's.
+using ExpectedDigest = bool (*)(const ArchiveEntry& entry, const char* name,
+                                char out[md5TextSize]);
 // The number of entries found intact; names of the others, each followed by "....", are appended
 // to the failure text.
 uint32_t verifyAll(const uint8_t* container, size_t size, char* failureText,
-                   size_t failureCapacity, const char* exemptions);
+                   size_t failureCapacity, const char* exemptions,
+                   ExpectedDigest expected = nullptr);
 int containsName(const char* list, const char* name);
 // Brings a phrase library into its stored form in place; `bytes` must have 12 bytes of room after
 // `length` for the trailer. Returns the length of the kept text.

@@ -38,43 +38,6 @@ bool writtenDigest(const ArchiveEntry& entry, const char* name, char digest[md5T
     return true;
 }
 
-// The number of restored files found as they were meant to be written; the names of the others,
-// each followed by "....", go into the failure text.
-uint32_t verifyRestored(const uint8_t* backup, size_t size, char* failureText,
-                        size_t failureCapacity) {
-    copyText(failureText, failureCapacity, "");
-    uint32_t good = 0;
-    ArchiveWalk walk(backup, size);
-    ArchiveEntry entry;
-    while (walk.next(entry)) {
-        char name[scratchNameField];
-        bool intact = false;
-        char path[pathCapacity];
-        if (entryName(entry, name, sizeof name) &&
-            formatText(path, sizeof path, "%s%s", state.installDir, name)) {
-            char installed[md5TextSize];
-            uint32_t read = md5File(path, installed);
-            char expected[md5TextSize];
-            if (writtenDigest(entry, name, expected))
-                intact = std::strncmp(installed, expected, md5TextSize) == 0;
-            else if (entry.currentLayout)
-                // Not unpacked: what lies there counts only if it is what was backed up.
-                intact = std::strncmp(installed, entry.digest, md5TextSize) == 0;
-            else
-                intact = read >= entry.compressedLength;
-        }
-        if (intact) {
-            ++good;
-        } else {
-            appendText(failureText, failureCapacity, name);
-            appendText(failureText, failureCapacity, "....");
-        }
-    }
-    if (good < walk.entryCount())
-        appendText(failureText, failureCapacity, "有文件没有成功解压，请重新下载安装！\r\n");
-    return good;
-}
-
 }  // namespace
 
 void restoreUserData() {
@@ -111,7 +74,8 @@ void restoreUserData() {
     static const char summary[] = "\r\n\r\n原有数据文件没有成功复制，原有数据不能使用！\r\n";
     char failure[failureTextOffset];
     uint32_t restored =
-        verifyRestored(backup.get(), read, failure, sizeof failure - (sizeof summary - 1));
+        verifyAll(backup.get(), read, failure, sizeof failure - (sizeof summary - 1), "",
+                  writtenDigest);
     if (failure[0] != '\0') {
         appendText(failure, summary);
         plat::messageBoxA(failure, "智能Marl", plat::mbOk);

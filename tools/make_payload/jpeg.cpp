@@ -23,16 +23,16 @@ const unsigned char chromaQuant[64] = {
     99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
     99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
 
-struct HuffmanSpec {
+struct HuffmanTable {
     unsigned char bits[16];
     std::vector<unsigned char> values;
 };
 
-const HuffmanSpec lumaDc = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
+const HuffmanTable lumaDc = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
                             {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
-const HuffmanSpec chromaDc = {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
+const HuffmanTable chromaDc = {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
                               {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
-const HuffmanSpec lumaAc = {
+const HuffmanTable lumaAc = {
     {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
     {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61,
      0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52,
@@ -45,7 +45,7 @@ const HuffmanSpec lumaAc = {
      0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3,
      0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8,
      0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa}};
-const HuffmanSpec chromaAc = {
+const HuffmanTable chromaAc = {
     {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
     {0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61,
      0x71, 0x13, 0x22, 0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xa1, 0xb1, 0xc1, 0x09, 0x23, 0x33,
@@ -65,12 +65,12 @@ struct Code {
 };
 
 // Canonical codes from the bit counts (Annex C).
-std::vector<Code> buildCodes(const HuffmanSpec& spec) {
+std::vector<Code> buildCodes(const HuffmanTable& table) {
     std::vector<Code> codes(256);
     unsigned code = 0;
     size_t k = 0;
     for (int length = 1; length <= 16; ++length) {
-        for (int i = 0; i < spec.bits[length - 1]; ++i) codes[spec.values[k++]] = {code++, length};
+        for (int i = 0; i < table.bits[length - 1]; ++i) codes[table.values[k++]] = {code++, length};
         code <<= 1;
     }
     return codes;
@@ -133,11 +133,11 @@ void scaledTable(const unsigned char base[64], int quality, unsigned char out[64
     }
 }
 
-Bytes huffmanSegment(unsigned tableClass, unsigned id, const HuffmanSpec& spec) {
+Bytes huffmanSegment(unsigned tableClass, unsigned id, const HuffmanTable& table) {
     Bytes body;
     put8(body, (tableClass << 4) | id);
-    for (unsigned char b : spec.bits) put8(body, b);
-    for (unsigned char v : spec.values) put8(body, v);
+    for (unsigned char b : table.bits) put8(body, b);
+    for (unsigned char v : table.values) put8(body, v);
     return body;
 }
 
