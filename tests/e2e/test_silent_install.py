@@ -133,8 +133,8 @@ def test_running_server_is_stopped_and_moved_aside(machine, bin_dir):
     server = subprocess.Popen(["wine", INSTALL_DIR + "vornel88.exe"], env=m.env, cwd=m.work,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        time.sleep(3)
-        assert server.poll() is None, "the server stand-in did not stay up"
+        ready = m.wine(str(bin_dir / "vornboxes.exe"), "waitwindow", "智能Marl输入法")
+        assert ready.returncode == 0 and server.poll() is None, "the server stand-in did not come up"
         run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
         assert run.exit_code == 0
         assert run.boxes == []

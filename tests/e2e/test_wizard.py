@@ -111,12 +111,16 @@ def test_program_in_use_sends_the_user_back(machine, bin_dir):
     m.wine("reg", "add", SORT_ORDER_ITEM, "/v", "CLSID", "/d", "{65653599-5030-4C0F-8871-83F6AFDE5098}", "/f")
     m.wine("reg", "add", SORT_ORDER_ITEM, "/v", "profile", "/d", "{00000000-0000-0000-0000-000000000000}", "/f")
     m.wine("reg", "add", SORT_ORDER_ITEM, "/v", "KeyboardLayout", "/t", "REG_DWORD", "/d", "0", "/f")
-    holder = subprocess.Popen(["wine", str(bin_dir / "vornboxes.exe"), "holder", "STATQVTK", "15"],
+    holder = subprocess.Popen(["wine", str(bin_dir / "vornboxes.exe"), "holder", "STATQVTK", "20"],
                               env=m.env, cwd=m.work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        time.sleep(3)
+        deadline = time.monotonic() + 60
+        while not (m.work / "holder.ready").exists():
+            assert time.monotonic() < deadline and holder.poll() is None, "the holder did not start"
+            time.sleep(0.2)
+        # The holder ends 20 s after it is up; the second confirmation comes after that.
         script = ["WINDOW", NEXT, NEXT, NEXT, "BOX", "SHOT in-use", "OK", "SHOT back-on-page6",
-                  "WAIT 14000", NEXT, "BOX", "DIALOG 105", "BOX", "OK"]
+                  "WAIT 22000", NEXT, "BOX", "DIALOG 105", "BOX", "OK"]
         run = run_wizard(m, bin_dir, "in-use", script, timeout=240)
     finally:
         holder.wait(timeout=60)

@@ -16,7 +16,11 @@
 //   vornboxes.exe holder CLASS SECONDS
 //                          a program using the input method: a top-level window titled
 //                          "记事本 - 笔记.txt" owning a popup of class CLASS (as the input
-//                          method's interface window would be); ends after SECONDS
+//                          method's interface window would be); writes "holder.ready" in
+//                          the current directory once they exist; ends after SECONDS
+//   vornboxes.exe waitwindow CLASS
+//                          waits up to 30 s for a top-level window of class CLASS:
+//                          exits 0 when there is one, 1 when none came
 
 #include <windows.h>
 
@@ -188,6 +192,10 @@ int holder(HINSTANCE instance, const std::wstring& className, int seconds) {
     CreateWindowExW(0, className.c_str(), L"", WS_POPUP, 0, 0, 10, 10, top, nullptr, instance,
                     nullptr);
     ShowWindow(top, SW_SHOWNOACTIVATE);
+    // Tells the scenario the windows are up (in the current directory).
+    HANDLE ready = CreateFileW(L"holder.ready", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, nullptr);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -204,6 +212,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     const std::wstring mode = commandLine ? commandLine : L"";
     if (mode == L"facts") return facts();
     if (mode == L"wizard") return wizard(instance);
+    if (mode.rfind(L"waitwindow ", 0) == 0) {
+        const std::wstring className = mode.substr(11);
+        for (int i = 0; i < 300; ++i) {
+            if (FindWindowW(className.c_str(), nullptr) != nullptr) return 0;
+            Sleep(100);
+        }
+        return 1;
+    }
     if (mode.rfind(L"holder ", 0) == 0) {
         const size_t space = mode.find(L' ', 7);
         const std::wstring className = mode.substr(7, space == std::wstring::npos ? std::wstring::npos : space - 7);
