@@ -20,12 +20,7 @@ namespace {
 
 Machine* currentMachine = nullptr;
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text) c = lowerAscii(c);
-    return text;
-}
+char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
@@ -37,20 +32,6 @@ bool within(const std::string& path, const std::string& prefix) {
     return path.size() == prefix.size() || path[prefix.size()] == '\\';
 }
 
-std::vector<std::string> splitComponents(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
 
 std::string convert(const char* to, const char* from, const std::string& input) {
     iconv_t cd = iconv_open(to, from);
@@ -83,6 +64,26 @@ std::string convert(const char* to, const char* from, const std::string& input) 
 }
 
 }  // namespace
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text) c = lowerChar(c);
+    return text;
+}
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
 
 std::string strictConvert(const char* to, const char* from, const std::string& text) {
     bool ascii = std::all_of(text.begin(), text.end(),
@@ -162,7 +163,7 @@ std::string Machine::normalize(const std::string& windowsPath) const {
     std::string path = absolute(windowsPath);
     std::string drive = lowerAscii(path.substr(0, 2));
     std::string result = drive;
-    for (const std::string& part : splitComponents(path.substr(2))) {
+    for (const std::string& part : splitPath(path.substr(2))) {
         if (part == ".") continue;
         if (part == "..") {
             size_t cut = result.rfind('\\');
@@ -186,8 +187,8 @@ std::string Machine::hostPath(const std::string& windowsPath) const {
     // whatever their case.
     std::string spelled = absolute(windowsPath);
     std::vector<std::string> parts;
-    for (const std::string& part : splitComponents(normal.substr(2))) parts.push_back(part);
-    std::vector<std::string> original = splitComponents(spelled.substr(2));
+    for (const std::string& part : splitPath(normal.substr(2))) parts.push_back(part);
+    std::vector<std::string> original = splitPath(spelled.substr(2));
     // The redirection or ".." may have changed the components; fall back to the normal form.
     bool sameShape = original.size() == parts.size();
     for (size_t i = 0; sameShape && i < parts.size(); ++i)

@@ -161,6 +161,10 @@ Machine* current();
 // A GBK file name as it is stored on the host's disk: UTF-8, or the raw bytes when they are
 // no GBK text.
 std::string hostName(const std::string& text);
+// ASCII letters folded to lower case (Windows names compare without case).
+std::string lowerAscii(std::string text);
+// The non-empty parts of a backslash-separated path or key path.
+std::vector<std::string> splitPath(const std::string& path);
 // iconv of the whole text, or the text unchanged when it is not valid in `from`.
 std::string strictConvert(const char* to, const char* from, const std::string& text);
 

@@ -16,11 +16,6 @@ sim::Machine& machine() {
     std::abort();
 }
 
-std::string lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // Command-line words as programs split them: blanks separate, double quotes group.
 std::vector<std::string> words(const std::string& commandLine) {
@@ -56,7 +51,7 @@ std::string fileNameOf(const std::string& normalized) {
 
 bool inSystemDirectory(const sim::Machine& m, const std::string& normalized) {
     std::string dir = directoryOf(normalized);
-    return dir == lower(m.systemDir()) || (m.is64Bit() && dir == lower(m.sysWow64Dir()));
+    return dir == sim::lowerAscii(m.systemDir()) || (m.is64Bit() && dir == sim::lowerAscii(m.sysWow64Dir()));
 }
 
 // The file a program name stands for, searched as CreateProcess does for a bare name: the
@@ -98,7 +93,7 @@ void registerModule(sim::Machine& m, sim::StartedProgram& started,
     m.redirectionDisabled = saved;
     if (!found) return;
 
-    auto it = m.processes.modules.find(lower(fileNameOf(normalized)));
+    auto it = m.processes.modules.find(sim::lowerAscii(fileNameOf(normalized)));
     if (it == m.processes.modules.end()) return;
     sim::View view = it->second.bits == 32 && m.is64Bit() ? sim::View::redirected
                                                            : sim::View::native;
@@ -118,7 +113,7 @@ unsigned winExec(const char* commandLine, unsigned show) {
     std::vector<std::string> arguments = words(started.commandLine);
     if (!arguments.empty()) started.program = findProgram(m, arguments[0]);
     if (!started.program.empty()) {
-        bool native = m.is64Bit() && directoryOf(started.program) == lower(m.systemDir());
+        bool native = m.is64Bit() && directoryOf(started.program) == sim::lowerAscii(m.systemDir());
         started.bits = native ? 64 : 32;
         if (fileNameOf(started.program) == "regsvr32.exe" && inSystemDirectory(m, started.program))
             registerModule(m, started, arguments);

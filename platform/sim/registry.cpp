@@ -16,21 +16,6 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
-std::vector<std::string> splitKeyPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
-
 std::vector<std::string> Registry::physical(Hive hive, std::vector<std::string> parts,
                                             View view) const {
     // A 32-bit process on 64-bit Windows sees HKLM\Software through Wow6432Node.
@@ -68,7 +53,7 @@ void Registry::invalidateHandles(Hive hive, const std::vector<std::string>& phys
 
 RegistryKey& Registry::make(Hive hive, const std::string& path, View view) {
     RegistryKey* key = &root(hive);
-    for (const std::string& part : physical(hive, splitKeyPath(path), view)) {
+    for (const std::string& part : physical(hive, splitPath(path), view)) {
         std::unique_ptr<RegistryKey>& slot = key->subkeys[upperAscii(part)];
         if (!slot) {
             slot = std::make_unique<RegistryKey>();
@@ -80,15 +65,15 @@ RegistryKey& Registry::make(Hive hive, const std::string& path, View view) {
 }
 
 RegistryKey* Registry::find(Hive hive, const std::string& path, View view) {
-    return walk(hive, physical(hive, splitKeyPath(path), view));
+    return walk(hive, physical(hive, splitPath(path), view));
 }
 
 bool Registry::exists(Hive hive, const std::string& path, View view) const {
-    return walk(hive, physical(hive, splitKeyPath(path), view)) != nullptr;
+    return walk(hive, physical(hive, splitPath(path), view)) != nullptr;
 }
 
 void Registry::remove(Hive hive, const std::string& path, View view) {
-    std::vector<std::string> parts = physical(hive, splitKeyPath(path), view);
+    std::vector<std::string> parts = physical(hive, splitPath(path), view);
     if (parts.empty()) return;
     std::string last = parts.back();
     parts.pop_back();
@@ -118,7 +103,7 @@ void Registry::setDword(Hive hive, const std::string& path, const std::string& n
 
 std::optional<RegistryValue> Registry::value(Hive hive, const std::string& path,
                                              const std::string& name, View view) const {
-    const RegistryKey* key = walk(hive, physical(hive, splitKeyPath(path), view));
+    const RegistryKey* key = walk(hive, physical(hive, splitPath(path), view));
     if (key == nullptr) return std::nullopt;
     auto it = key->values.find(upperAscii(name));
     if (it == key->values.end()) return std::nullopt;
@@ -134,7 +119,7 @@ std::string Registry::text(Hive hive, const std::string& path, const std::string
 std::vector<std::string> Registry::subkeyNames(Hive hive, const std::string& path,
                                                View view) const {
     std::vector<std::string> names;
-    if (const RegistryKey* key = walk(hive, physical(hive, splitKeyPath(path), view)))
+    if (const RegistryKey* key = walk(hive, physical(hive, splitPath(path), view)))
         for (const auto& [upper, sub] : key->subkeys) names.push_back(sub->name);
     return names;
 }
@@ -142,7 +127,7 @@ std::vector<std::string> Registry::subkeyNames(Hive hive, const std::string& pat
 std::vector<std::string> Registry::valueNames(Hive hive, const std::string& path,
                                               View view) const {
     std::vector<std::string> names;
-    if (const RegistryKey* key = walk(hive, physical(hive, splitKeyPath(path), view)))
+    if (const RegistryKey* key = walk(hive, physical(hive, splitPath(path), view)))
         for (const auto& [upper, value] : key->values) names.push_back(value.name);
     return names;
 }
@@ -175,7 +160,7 @@ bool predefined(RegKey key, sim::Hive& hive) {
 long resolve(RegKey parent, const std::string& subKey, sim::Hive& hive,
              std::vector<std::string>& path) {
     sim::Registry& r = registry();
-    std::vector<std::string> parts = sim::splitKeyPath(subKey);
+    std::vector<std::string> parts = sim::splitPath(subKey);
     if (predefined(parent, hive)) {
         path = r.physical(hive, parts, sim::View::process);
         return regOk;
