@@ -52,6 +52,9 @@ bool setFileAttributes(const char* path, uint32_t attributes);
 // CopyFileA with overwriting allowed.
 bool copyFile(const char* source, const char* target);
 bool moveFile(const char* source, const char* target);
+// MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH: the target, if any, is
+// replaced in one step. Where the call does not exist (the 9x family), delete and rename.
+bool moveFileReplacing(const char* source, const char* target);
 bool deleteFile(const char* path);
 // GetLastError after the last failed file operation.
 uint32_t lastError();

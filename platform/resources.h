@@ -10,6 +10,10 @@ namespace plat {
 // read-only for the life of the process; null when it is missing.
 const uint8_t* loadResource(InstanceHandle instance, const char* name, const char* type,
                             uint32_t* size);
+// A zero-filled block of the given size (GlobalAlloc, movable, locked); null when it cannot be
+// had. Freed with freeBlock.
+uint8_t* allocateBlock(uint32_t size);
+void freeBlock(uint8_t* block);
 // The instance handle of the program itself.
 InstanceHandle programInstance();
 

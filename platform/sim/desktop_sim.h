@@ -103,6 +103,8 @@ public:
     int screenHeight = 768;
     bool failWindowCreation = false;
     bool failEditCreation = false;
+    // Off: the display list is kept but nothing is rasterised (tests that look at no pixel).
+    bool rasterise = true;
 
     std::vector<OwnWindow> windows;  // in creation order, destroyed ones kept
     uintptr_t focus = 0;

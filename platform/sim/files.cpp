@@ -86,9 +86,17 @@ bool parentExists(const std::string& hostPath) {
     return isDir(hostPath.substr(0, cut));
 }
 
+// An injected fault: the call fails as Windows fails it when the disk or a guard refuses.
+bool injected(const char* kind) {
+    if (!sim::faultHere(kind)) return false;
+    setError(errorAccessDenied);
+    return true;
+}
+
 }  // namespace
 
 FileHandle lcreat(const char* path, int attributes) {
+    if (injected("file create")) return fileError;
     std::string h = host(path);
     if (denied(path) || busy(path) || isDir(h) || (storedAttributes(path) & attrReadOnly)) {
         setError(busy(path) ? errorSharingViolation : errorAccessDenied);
@@ -111,6 +119,7 @@ FileHandle lcreat(const char* path, int attributes) {
 }
 
 FileHandle lopen(const char* path, int mode) {
+    if (injected("file open")) return fileError;
     std::string h = host(path);
     int access = mode & 3;
     if (!isFile(h)) {
@@ -132,16 +141,19 @@ FileHandle lopen(const char* path, int mode) {
 }
 
 unsigned lread(FileHandle file, void* buffer, unsigned count) {
+    if (injected("file read")) return ioError;
     ssize_t n = ::read(file, buffer, count);
     return n < 0 ? ioError : static_cast<unsigned>(n);
 }
 
 unsigned lwrite(FileHandle file, const void* buffer, unsigned count) {
+    if (injected("file write")) return ioError;
     ssize_t n = ::write(file, buffer, count);
     return n < 0 ? ioError : static_cast<unsigned>(n);
 }
 
 long llseek(FileHandle file, long offset, int origin) {
+    if (injected("file seek")) return -1;
     int whence = origin == seekEnd ? SEEK_END : origin == seekCur ? SEEK_CUR : SEEK_SET;
     off_t position = ::lseek(file, offset, whence);
     return position < 0 ? -1 : static_cast<long>(position);
@@ -154,6 +166,7 @@ bool createDirectory(const char* path) {
         setError(errorPathNotFound);
         return false;
     }
+    if (injected("directory create")) return false;
     std::string h = host(path);
     while (h.size() > 1 && h.back() == '/') h.pop_back();
     if (denied(path)) {
@@ -196,6 +209,7 @@ bool setFileAttributes(const char* path, uint32_t attributes) {
 }
 
 bool copyFile(const char* source, const char* target) {
+    if (injected("file copy")) return false;
     std::string from = host(source);
     std::string to = host(target);
     if (!isFile(from)) {
@@ -231,6 +245,7 @@ bool copyFile(const char* source, const char* target) {
 }
 
 bool moveFile(const char* source, const char* target) {
+    if (injected("file rename")) return false;
     std::string from = host(source);
     std::string to = host(target);
     if (!isFile(from) && !isDir(from)) {
@@ -258,7 +273,34 @@ bool moveFile(const char* source, const char* target) {
     return true;
 }
 
+bool moveFileReplacing(const char* source, const char* target) {
+    if (injected("file rename")) return false;
+    std::string from = host(source);
+    std::string to = host(target);
+    if (!isFile(from)) {
+        setError(errorFileNotFound);
+        return false;
+    }
+    if (denied(source) || denied(target) || busy(target) || isDir(to) ||
+        (isFile(to) && (storedAttributes(target) & attrReadOnly))) {
+        setError(busy(target) ? errorSharingViolation : errorAccessDenied);
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        setError(errorFromErrno());
+        return false;
+    }
+    if (sim::Machine* m = sim::current()) {
+        uint32_t attrs = storedAttributes(source);
+        forgetAttributes(source);
+        m->attributes[m->normalize(target)] = attrs;
+        m->moveBusyMark(source, target);
+    }
+    return true;
+}
+
 bool deleteFile(const char* path) {
+    if (injected("file delete")) return false;
     std::string h = host(path);
     if (!isFile(h)) {
         setError(isDir(h) ? errorAccessDenied : errorFileNotFound);

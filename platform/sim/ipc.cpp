@@ -78,7 +78,7 @@ bool runWithOutput(const char* commandLine, char* out, size_t capacity) {
     if (capacity == 0) return false;
     out[0] = '\0';
     m.capturedCommands.push_back(commandLine);
-    if (m.pipeFails) return false;
+    if (m.pipeFails || m.faultHere("program start")) return false;
     auto it = m.commandOutputs.find(commandLine);
     std::string output = it == m.commandOutputs.end() ? std::string() : it->second;
     size_t length = std::min(output.size(), capacity - 1);

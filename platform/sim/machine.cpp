@@ -107,8 +107,12 @@ std::string strictConvert(const char* to, const char* from, const std::string& t
 std::string hostName(const std::string& text) { return strictConvert("UTF-8", "GBK", text); }
 
 Machine::Machine(Os os) {
-    char pattern[] = "/tmp/vornsim.XXXXXX";
-    char* made = mkdtemp(pattern);
+    // In memory where the system offers it: tests create and delete thousands of files.
+    struct stat shm;
+    bool inMemory = stat("/dev/shm", &shm) == 0 && S_ISDIR(shm.st_mode) && access("/dev/shm", W_OK) == 0;
+    char pattern[] = "/dev/shm/vornsim.XXXXXX";
+    char fallback[] = "/tmp/vornsim.XXXXXX";
+    char* made = mkdtemp(inMemory ? pattern : fallback);
     if (made == nullptr) std::abort();
     root_ = made;
 
@@ -196,7 +200,11 @@ std::string Machine::hostPath(const std::string& windowsPath) const {
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string wanted = hostName(sameShape ? original[i] : parts[i]);
         std::string found;
-        if (DIR* dir = opendir(host.c_str())) {
+        // The name as spelled is the one there whenever it exists: names never differ in case
+        // only, as on Windows. Only a miss needs the listing.
+        struct stat info;
+        if (lstat((host + "/" + wanted).c_str(), &info) == 0) found = wanted;
+        else if (DIR* dir = opendir(host.c_str())) {
             while (dirent* entry = readdir(dir)) {
                 if (equalsNoCase(entry->d_name, wanted)) {
                     found = entry->d_name;
@@ -306,5 +314,17 @@ std::string utf16Bytes(const std::u16string& text) {
 std::string toUtf8(const std::u16string& text) { return convert("UTF-8", "UTF-16LE", utf16Bytes(text)); }
 
 std::string toGbk(const std::u16string& text) { return convert("GBK", "UTF-16LE", utf16Bytes(text)); }
+
+bool Machine::faultHere(const char* kind) {
+    ++faults.passed;
+    if (faults.failAt == 0 || faults.passed != faults.failAt) return false;
+    faults.failedPoint = kind;
+    return true;
+}
+
+bool faultHere(const char* kind) {
+    Machine* m = current();
+    return m != nullptr && m->faultHere(kind);
+}
 
 }  // namespace sim

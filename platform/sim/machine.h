@@ -141,6 +141,21 @@ public:
     Desktop desktop;            // the program's own windows and what it paints
     Dialogs dialogs;  // modal dialogs (dialog_sim.h)
 
+    // --- injected faults ---
+    // Every call that Windows can fail for reasons outside the program is a fault point: file
+    // create, open, read, write, seek, rename, copy and delete; registry open, create, set and
+    // delete; a program start; the work block; the payload resource. They are numbered from 1
+    // as they are passed; the one numbered failAt fails as Windows fails it (access denied,
+    // an I/O error, no memory, no resource). failAt 0 fails none and only counts.
+    struct Faults {
+        uint64_t passed = 0;
+        uint64_t failAt = 0;
+        std::string failedPoint;  // the kind of call that was failed, once it has been
+    };
+    Faults faults;
+    // Counts the point; true when this call is the one to fail.
+    bool faultHere(const char* kind);
+
     // --- registry, input methods, started programs (registry_sim.h) ---
     Registry registry{*this};
     Imm imm;
@@ -153,6 +168,9 @@ private:
     std::vector<std::string> busy_;
     Machine* previous_ = nullptr;
 };
+
+// Counts a fault point of the current machine (none without one); true when it is to fail.
+bool faultHere(const char* kind);
 
 // The machine the platform layer talks to. Without a test machine, a passthrough machine
 // whose paths are host paths (used by the host tools).

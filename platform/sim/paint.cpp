@@ -37,12 +37,19 @@ Desktop::Desktop() : pixels_(static_cast<size_t>(canvasWidth) * canvasHeight, wh
     }
 }
 
-GdiRecord* Desktop::findObject(uintptr_t handle) {
+namespace {
+// Records are appended as their handles are given out, so both lists are sorted by handle; a
+// paint makes a pen a line, and a linear search would grow with every paint of a run.
+template <class Record>
+Record* byHandle(std::vector<Record>& records, uintptr_t handle) {
     if (handle == 0) return nullptr;
-    for (GdiRecord& o : objects)
-        if (o.handle == handle) return &o;
-    return nullptr;
+    auto it = std::lower_bound(records.begin(), records.end(), handle,
+                               [](const Record& r, uintptr_t h) { return r.handle < h; });
+    return it != records.end() && it->handle == handle ? &*it : nullptr;
 }
+}  // namespace
+
+GdiRecord* Desktop::findObject(uintptr_t handle) { return byHandle(objects, handle); }
 
 const GdiRecord* Desktop::object(plat::GdiObject handle) const {
     uintptr_t wanted = reinterpret_cast<uintptr_t>(handle);
@@ -51,12 +58,7 @@ const GdiRecord* Desktop::object(plat::GdiObject handle) const {
     return nullptr;
 }
 
-ContextRecord* Desktop::findContext(uintptr_t handle) {
-    if (handle == 0) return nullptr;
-    for (ContextRecord& c : contexts)
-        if (c.handle == handle) return &c;
-    return nullptr;
-}
+ContextRecord* Desktop::findContext(uintptr_t handle) { return byHandle(contexts, handle); }
 
 std::vector<const GdiRecord*> Desktop::liveObjects() const {
     std::vector<const GdiRecord*> live;
@@ -111,6 +113,7 @@ std::string Desktop::ppm() const {
 }
 
 bool Desktop::drawsOnCanvas(const ContextRecord& context) {
+    if (!rasterise) return false;
     const OwnWindow* main = mainWindow();
     return main != nullptr && !main->destroyed && context.window == main->handle;
 }

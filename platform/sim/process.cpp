@@ -106,6 +106,8 @@ void registerModule(sim::Machine& m, sim::StartedProgram& started,
 
 unsigned winExec(const char* commandLine, unsigned show) {
     sim::Machine& m = machine();
+    // A program that cannot be started (no memory, refused by a guard): nothing runs.
+    if (m.faultHere("program start")) return 0;
     sim::StartedProgram started;
     started.commandLine = commandLine ? commandLine : "";
     started.show = show;

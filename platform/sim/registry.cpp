@@ -208,6 +208,7 @@ std::string narrow(const char16_t* text) {
 
 long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* result) {
     *result = noKey;
+    if (sim::faultHere("registry open")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
     if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
@@ -221,6 +222,7 @@ long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* res
 
 long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
     *result = noKey;
+    if (sim::faultHere("registry create")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
     if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
@@ -286,6 +288,7 @@ long regQueryValue(RegKey key, const char* valueName, uint32_t* type, void* data
 
 long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* data,
                  uint32_t size) {
+    if (sim::faultHere("registry set")) return regAccessDenied;
     sim::RegistryKey* found = nullptr;
     bool fullAccess = false;
     if (long status = keyOf(key, found, &fullAccess); status != regOk) return status;
@@ -298,6 +301,7 @@ long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* d
 }
 
 long regDeleteValue(RegKey key, const char* valueName) {
+    if (sim::faultHere("registry delete")) return regAccessDenied;
     sim::RegistryKey* found = nullptr;
     bool fullAccess = false;
     if (long status = keyOf(key, found, &fullAccess); status != regOk) return status;
@@ -307,6 +311,7 @@ long regDeleteValue(RegKey key, const char* valueName) {
 }
 
 long regDeleteKey(RegKey parent, const char* subKey) {
+    if (sim::faultHere("registry delete")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
     if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)

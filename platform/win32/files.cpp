@@ -68,6 +68,15 @@ bool moveFile(const char* source, const char* target) {
     return remember(ok != 0, !ok);
 }
 
+bool moveFileReplacing(const char* source, const char* target) {
+    BOOL ok = MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+        DeleteFileA(target);
+        ok = MoveFileA(source, target);
+    }
+    return remember(ok != 0, !ok);
+}
+
 bool deleteFile(const char* path) {
     BOOL ok = DeleteFileA(path);
     return remember(ok != 0, !ok);

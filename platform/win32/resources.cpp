@@ -15,6 +15,22 @@ const uint8_t* loadResource(InstanceHandle instance, const char* name, const cha
     return static_cast<const uint8_t*>(LockResource(loaded));
 }
 
+uint8_t* allocateBlock(uint32_t size) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (memory == nullptr) return nullptr;
+    void* block = GlobalLock(memory);
+    if (block == nullptr) GlobalFree(memory);
+    return static_cast<uint8_t*>(block);
+}
+
+void freeBlock(uint8_t* block) {
+    if (block == nullptr) return;
+    HGLOBAL memory = GlobalHandle(block);
+    if (memory == nullptr) return;
+    GlobalUnlock(memory);
+    GlobalFree(memory);
+}
+
 InstanceHandle programInstance() { return GetModuleHandleA(nullptr); }
 
 }  // namespace plat
