@@ -88,6 +88,9 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
     plat::FileHandle archive = plat::lopen(archivePath, plat::ofReadWrite);
     long archiveSize;
     if (archive == plat::fileError) {
+        // Only a container that is not there is made anew: one that failed to open for another
+        // reason (busy, read-only, an I/O error) would be truncated.
+        if (plat::getFileAttributes(archivePath) != plat::invalidAttributes) return 0;
         archive = plat::lcreat(archivePath, 0);
         if (archive == plat::fileError) return 0;
         std::memset(header, 0, sizeof header);
@@ -102,9 +105,10 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
         archiveSize = containerHeaderSize;
     } else {
         archiveSize = plat::llseek(archive, 0, plat::seekEnd);
-        plat::llseek(archive, 0, plat::seekSet);
         // Only current-layout containers with an intact header are appended to.
-        if (!readExactly(archive, header, sizeof header) || header[1] != '0') {
+        if (archiveSize < static_cast<long>(containerHeaderSize) ||
+            plat::llseek(archive, 0, plat::seekSet) != 0 ||
+            !readExactly(archive, header, sizeof header) || header[1] != '0') {
             plat::lclose(archive);
             return 0;
         }
@@ -131,7 +135,10 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
             return 0;
         }
         position += static_cast<long>(length);
-        plat::llseek(archive, position, plat::seekSet);
+        if (plat::llseek(archive, position, plat::seekSet) != position) {
+            plat::lclose(archive);
+            return 0;
+        }
     }
 
     plat::FileHandle source = plat::lopen(sourcePath, plat::ofRead);
@@ -140,8 +147,12 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
         return 0;
     }
     long size = plat::llseek(source, 0, plat::seekEnd);
-    plat::llseek(source, 0, plat::seekSet);
-    if (size < 0) size = 0;
+    // A size that cannot be taken is no empty file: nothing would be kept of it.
+    if (size < 0 || plat::llseek(source, 0, plat::seekSet) != 0) {
+        plat::lclose(source);
+        plat::lclose(archive);
+        return 0;
+    }
     size_t n = static_cast<size_t>(size);
     // The output gets zlib's full bound: an incompressible file must still be kept.
     uLong capacity = compressBound(static_cast<uLong>(n));
@@ -153,7 +164,11 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
     }
     unsigned read = plat::lread(source, block.get(), static_cast<unsigned>(n));
     plat::lclose(source);
-    if (read == plat::ioError) read = 0;
+    // A file read short (an I/O error, a file shrinking under us) would be kept truncated.
+    if (read != n) {
+        plat::lclose(archive);
+        return 0;
+    }
 
     md5Hex(block.get(), read, reinterpret_cast<char*>(entry + digestOffset));
     uLongf compressedLength = capacity;
@@ -162,15 +177,16 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
     int appended = 0;
     if (result == Z_OK && compressedLength > 0) {
         writeLe32(entry + compressedLengthOffset, static_cast<uint32_t>(compressedLength));
-        plat::llseek(archive, position, plat::seekSet);
-        bool ok = writeExactly(archive, entry, entryHeaderSize) &&
+        // Every seek is checked: a write at the wrong place would damage the container.
+        bool ok = plat::llseek(archive, position, plat::seekSet) == position &&
+                  writeExactly(archive, entry, entryHeaderSize) &&
                   writeExactly(archive, block.get() + n, static_cast<unsigned>(compressedLength));
         if (ok) {
             writeLe32(header + 6, count + 1);
             writeLe32(header + 2, readLe32(header + 2) + static_cast<uint32_t>(entryHeaderSize) +
                                       static_cast<uint32_t>(compressedLength));
-            plat::llseek(archive, 0, plat::seekSet);
-            ok = writeExactly(archive, header, sizeof header);
+            ok = plat::llseek(archive, 0, plat::seekSet) == 0 &&
+                 writeExactly(archive, header, sizeof header);
         }
         appended = ok ? 1 : 0;
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/install_state.h"
+#include "core/learned_data.h"
 #include "core/progress.h"
 #include "core/text.h"
 #include "payload/archive.h"
@@ -45,7 +46,8 @@ uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capa
     return std::strncmp(digest, entry.digest, md5TextSize) == 0 ? length : 0;
 }
 
-bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize) {
+bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize,
+                KeepExisting keep) {
     // The name, the content and, 10 bytes after it, the 34-byte digest text must all fit.
     if (scratch == nullptr || scratchSize <= scratchNameField + scratchDigestGap + md5TextSize)
         return false;
@@ -62,6 +64,12 @@ bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t 
         bool ok = safe;
         char path[pathCapacity];
         if (ok) ok = formatText(path, sizeof path, "%s%s", state.installDir, name);
+        if (ok && keep != nullptr && keep(name) &&
+            plat::getFileAttributes(path) != plat::invalidAttributes) {
+            ++written;
+            advanceProgress();
+            continue;
+        }
         uint32_t length = ok ? unpackVerified(entry, content, capacity) : 0;
         ok = ok && length > 0;
         if (ok) {
@@ -142,9 +150,12 @@ size_t compactPhraseLibrary(uint8_t* bytes, size_t length) {
         size_t mark = write;
         size_t characters = 0;
         while (read < length && at(read) > 0x80 && at(read + 1) > 0x3F) {
-            bytes[write] = bytes[read];
-            bytes[write + 1] = bytes[read + 1];
-            sum += static_cast<uint32_t>(bytes[read]) + bytes[read + 1];
+            // Taken before the copy: the write position may run one byte behind the read.
+            uint8_t lead = bytes[read];
+            uint8_t trail = bytes[read + 1];
+            bytes[write] = lead;
+            bytes[write + 1] = trail;
+            sum += static_cast<uint32_t>(lead) + trail;
             read += 2;
             write += 2;
             ++characters;
@@ -187,6 +198,12 @@ void verifyPayloadFiles() {
     if (state.workBuffer == nullptr || state.payload == nullptr) return;
     char* exemptions = reinterpret_cast<char*>(state.workBuffer);
     copyText(exemptions, failureTextOffset, exemptionList);
+    // Learnt files kept in place differ from the payload's on purpose.
+    if (state.learnedDataUnsaved)
+        for (size_t i = 0; i < learnedDataFileCount; ++i) {
+            appendText(exemptions, failureTextOffset, " ");
+            appendText(exemptions, failureTextOffset, learnedDataFiles[i].name);
+        }
     char* failure = reinterpret_cast<char*>(state.workBuffer + failureTextOffset);
     size_t capacity = workBufferSize - failureTextOffset;
     verifyAll(state.payload, state.payloadSize, failure, capacity, exemptions);

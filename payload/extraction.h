@@ -18,9 +18,12 @@ extern const char* const exemptionList;
 // must leave 44 bytes of room after it.
 uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capacity);
 
+// Names of files that stay as they are when they exist already (they count as written).
+using KeepExisting = bool (*)(const char* name);
 // Every entry into installDir; true when all of entryCount were written. The scratch area holds
 // the entry name, the inflated content and its digest text.
-bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize);
+bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize,
+                KeepExisting keep = nullptr);
 // The digest an installed file should have when it differs from the entry's own (a file that
 // was changed on its way in): true with the digest text in `out`, false to use the entry's.
 using ExpectedDigest = bool (*)(const ArchiveEntry& entry, const char* name,

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "../userdata/installation_builder.h"
 #include "platform/files.h"
 #include "sim_fixture.h"
 
@@ -101,6 +102,35 @@ TEST_F(Archive, UnreadableSourceLeavesAnEmptyNewContainer) {
     ASSERT_EQ(c.size(), 10u);
     EXPECT_EQ(total(c), 10u);
     EXPECT_EQ(count(c), 0u);
+}
+
+TEST_F(Archive, EveryFailedCallLeavesTheContainerAsItWas) {
+    m().writeFile("C:\\a.txt", "first");
+    const std::string content(5000, 'b');
+    m().writeFile("C:\\b.txt", content);
+    ASSERT_EQ(appendEntry("C:\\a.vrz", "C:\\a.txt"), 1);
+    const std::string before = file("C:\\a.vrz");
+    m().faults = {};
+    ASSERT_EQ(appendEntry("C:\\x.vrz", "C:\\b.txt"), 1);
+    const uint64_t points = m().faults.passed;
+    int sourceFaults = 0;
+    for (uint64_t at = 1; at <= points; ++at) {
+        m().writeFile("C:\\a.vrz", before);
+        m().faults = {0, at, ""};
+        int result = appendEntry("C:\\a.vrz", "C:\\b.txt");
+        m().faults.failAt = 0;
+        std::string where = m().faults.failedPoint + " at " + std::to_string(at);
+        sourceFaults += m().faults.failedPoint == "file read" || m().faults.failedPoint == "file seek";
+        auto entries = readContainer(file("C:\\a.vrz"));
+        // Whole or not at all: a short read is never kept as a truncated or empty entry.
+        if (result == 1) {
+            ASSERT_EQ(entries.size(), 2u) << where;
+            EXPECT_EQ(entries[1], std::make_pair(std::string("b.txt"), content)) << where;
+        } else {
+            EXPECT_EQ(entries, readContainer(before)) << where;
+        }
+    }
+    EXPECT_GE(sourceFaults, 4);  // the container's seeks, the source's size and its read
 }
 
 TEST_F(Archive, EmptyFileIsAppendedWithTheEmptyDigest) {

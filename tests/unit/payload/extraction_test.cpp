@@ -291,6 +291,24 @@ TEST(PhraseLibrary, SingleBytePhraseIsDroppedUpToItsSeparator) {
     EXPECT_EQ(sum, byteSum("中国人民"));
 }
 
+TEST(PhraseLibrary, SumHoldsWhenTheReadRunsOneByteAhead) {
+    // "a; " drops one byte and keeps its two-byte separator: every later character is copied
+    // one byte back, over the byte that is still to be summed.
+    const std::pair<std::string, std::string> cases[] = {
+        {"a; 中国; ", "; 中国; "},
+        {"a; 中国人民; 五笔; ", "; 中国人民; 五笔; "},
+        {"x; 啊; 中国; ", "; ; 中国; "},  // then a dropped single character as well
+    };
+    for (const auto& [text, kept] : cases) {
+        uint32_t sum = 0, count = 0;
+        EXPECT_EQ(compact(text, &sum, &count), kept) << text;
+        std::string characters;
+        for (unsigned char c : text)
+            if (c >= 0x80) characters += static_cast<char>(c);
+        EXPECT_EQ(sum, byteSum(characters)) << text;
+    }
+}
+
 TEST(PhraseLibrary, EndsSafelyOnOddTails) {
     EXPECT_EQ(compact(""), "");
     EXPECT_EQ(compact("\xD6"), "");         // a lone lead byte at the very end

@@ -1,0 +1,34 @@
+#include "core/learned_data.h"
+
+const LearnedDataFile learnedDataFiles[] = {
+    {"vorncyzk.vrh", "vorncyzk.bak", true}, {"vrszsj43.vrh", "vrszsj43.bak", true},
+    {"cfontset.vrh", "cfontset.bak", true}, {"cwbzlcz1.vrh", "cwbzlcz1.bak", true},
+    {"vrwbcmxz.vrh", "vrwbcmxz.bak", true}, {"vrdhzcm.vrh", "vrdhzcm.bak", true},
+    {"vorndhz.vrh", "vorndhz.bak", true},   {"vrgbkhz.vrh", "vrgbkhz.bak", true},
+    // Packed as it is too, after its copy: the settings record comes back under both names.
+    {"vrszsj43.vrh", "vrszsj43.vrh", true}, {"vorndwdw.txt", "vorndwdw.txt", true},
+    {"vornzdym.vrh", "vornzdym.vrh", true}, {"vrpyzdym.vrh", "vrpyzdym.vrh", true},
+    {"vrwbpy.txt", "vrwbpy.txt", true},     {"vornynhz.txt", "vornynhz.txt", true},
+    {"vornzdfh.vrh", "vornzdfh.vrh", true}, {"userck.txt", "userck.txt", false},
+    {"delck.txt", "delck.txt", false},      {"ftvrzdym.txt", "ftvrzdym.txt", false},
+    {"ftpyzdym.txt", "ftpyzdym.txt", false}, {"cwb.ov1", "cwb.ov1", false},
+    {"vornpymb.ov1", "vornpymb.ov1", false}, {"vrgbkbh.vrh", "vrgbkbh.vrh", false},
+    {"vrszsj05.vrh", "vrszsj05.vrh", false}, {"vrszsj06.vrh", "vrszsj06.vrh", false},
+};
+const size_t learnedDataFileCount = sizeof learnedDataFiles / sizeof learnedDataFiles[0];
+
+namespace {
+bool sameName(const char* a, const char* b) {
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (fold(*a) != fold(*b)) return false;
+    return *a == *b;
+}
+}  // namespace
+
+bool isLearnedDataFile(const char* name) {
+    if (name == nullptr) return false;
+    for (const LearnedDataFile& file : learnedDataFiles)
+        if (sameName(file.name, name)) return true;
+    return false;
+}
