@@ -1,13 +1,12 @@
 #include "core/pipeline.h"
 
-#include <new>
-
 #include "checks/default_input_method.h"
 #include "checks/in_use.h"
 #include "core/install_state.h"
 #include "core/locations.h"
 #include "core/progress.h"
 #include "core/text.h"
+#include "core/unattended.h"
 #include "payload/extraction.h"
 #include "payload/module_placement.h"
 #include "payload/skins.h"
@@ -22,6 +21,7 @@
 #include "registration/text_service.h"
 #include "security/directory_security.h"
 #include "settings/settings_files.h"
+#include "userdata/backup.h"
 #include "userdata/install_report.h"
 #include "userdata/restore.h"
 
@@ -61,12 +61,12 @@ bool preparePayloadAndFacts(plat::InstanceHandle instance) {
     // A missing payload is not reported here: extraction meets it and says so.
     state.payload = plat::loadResource(instance, "QVTKVRZ", "VRZ", &state.payloadSize);
     if (state.payload == nullptr) state.payloadSize = 0;
-    state.workBuffer = new (std::nothrow) uint8_t[workBufferSize]();
+    state.workBuffer = plat::allocateBlock(workBufferSize);
     return state.workBuffer != nullptr;
 }
 
 void releasePayloadAndWorkBlock() {
-    delete[] state.workBuffer;
+    plat::freeBlock(state.workBuffer);
     state.workBuffer = nullptr;
     state.payload = nullptr;
     state.payloadSize = 0;
@@ -111,6 +111,20 @@ void coreInstall() {
                    state.installDir);
         plat::winExec(command, plat::swShow);
     }
+}
+
+void silentInstall(plat::InstanceHandle instance) {
+    state.runMode = silentMode;
+    // Nobody answers a box here: the keep question counts as answered yes.
+    beginUnattended();
+    // Without a window nothing else locates the payload or takes the machine's facts.
+    preparePayloadAndFacts(instance);
+    // Before anything changes, as window creation does.
+    backUpEarlierInstallation();
+    coreInstall();
+    if (state.backupState == 2) restoreUserData();
+    releasePayloadAndWorkBlock();
+    endUnattended();
 }
 
 void imeInstallSequence() {

@@ -12,8 +12,10 @@ bool preparePayloadAndFacts(plat::InstanceHandle instance);
 void releasePayloadAndWorkBlock();
 // The wizard's install after the user confirms on page 6.
 void runInstallPipeline(plat::WindowHandle window);
-// The file installation and registration with Windows: the whole of silent mode.
+// The file installation and registration with Windows.
 void coreInstall();
+// Silent mode: the learnt data backed up, coreInstall with no window, the learnt data restored.
+void silentInstall(plat::InstanceHandle instance);
 void imeInstallSequence();
 void finishInstall(plat::WindowHandle window);
 // Timer 2 of the 64-bit IME completion.

@@ -54,11 +54,7 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     }
 
     if (!containsWord(commandLine, "regvr32") && containsWord(commandLine, "setvrsrf32")) {
-        state.runMode = silentMode;
-        // Without a window nothing else locates the payload or takes the machine's facts.
-        preparePayloadAndFacts(instance);
-        coreInstall();
-        releasePayloadAndWorkBlock();
+        silentInstall(instance);
         return 0;
     }
 

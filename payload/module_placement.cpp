@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "core/install_state.h"
+#include "core/learned_data.h"
 #include "core/locations.h"
 #include "core/product.h"
 #include "core/progress.h"
@@ -58,6 +59,11 @@ void askToKeepUserData() {
     if (plat::messageBoxW(text, u"智能Marl安装", plat::mbYesNo) == plat::idYes) state.backupState = 2;
 }
 
+// Learnt files that no backup holds are not overwritten.
+bool keepUnsavedLearnedFile(const char* name) {
+    return state.learnedDataUnsaved != 0 && isLearnedDataFile(name);
+}
+
 void extractPayload() {
     for (const char* name : {"vornqvt6.exe", "vornqvtk.exe"}) {
         char path[pathCapacity];
@@ -68,14 +74,16 @@ void extractPayload() {
     // Without the payload (it is located with the window) nothing can be unpacked: that is the
     // same incomplete extraction the user is told about.
     bool complete = state.payload != nullptr && state.workBuffer != nullptr &&
-                    extractAll(state.payload, state.payloadSize, state.workBuffer, workBufferSize);
+                    extractAll(state.payload, state.payloadSize, state.workBuffer, workBufferSize,
+                               keepUnsavedLearnedFile);
     if (!complete) {
         char text[200];
         formatText(text, sizeof text, "文件解压不完整，请到智能Marl网站%s重新下载安装。", vendorHomePage);
         plat::messageBoxA(text, placementCaption, plat::mbOk);
-    } else if (state.backupState == 1) {
-        askToKeepUserData();
     }
+    // Asked whatever the extraction did: it may have overwritten learnt files already, and the
+    // backup is then the only copy of them.
+    if (state.backupState == 1) askToKeepUserData();
 }
 
 void keepInterfaceModules() {

@@ -99,8 +99,8 @@ void writeSettingsFiles() {
 }
 
 void patchInputSettings() {
-    // The restore brings back the earlier installation's own record.
-    if (state.backupState == 2) return;
+    // Kept data bring the user's record back; learnt files kept in place keep it as it is.
+    if (state.backupState == 2 || state.learnedDataUnsaved) return;
     char path[pathCapacity];
     if (!installPath("vrszsj43.vrh", path, sizeof path)) return;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/install_state.h"
+#include "core/learned_data.h"
 #include "core/locations.h"
 #include "core/text.h"
 #include "payload/archive.h"
@@ -13,51 +14,83 @@ namespace {
 
 constexpr size_t pathCapacity = previousDirCapacity + 16;
 
-// Packed through a ".bak" copy beside them; the copies stay, and the restore brings them back
-// under that name.
-const char* const copiedStems[] = {"vorncyzk", "vrszsj43", "cfontset", "cwbzlcz1",
-                                   "vrwbcmxz", "vrdhzcm",  "vorndhz",  "vrgbkhz"};
-const char* const requiredFiles[] = {"vrszsj43.vrh", "vorndwdw.txt", "vornzdym.vrh", "vrpyzdym.vrh",
-                                     "vrwbpy.txt",   "vornynhz.txt", "vornzdfh.vrh"};
-const char* const optionalFiles[] = {"userck.txt",   "delck.txt",    "ftvrzdym.txt",
-                                     "ftpyzdym.txt", "cwb.ov1",      "vornpymb.ov1",
-                                     "vrgbkbh.vrh",  "vrszsj05.vrh", "vrszsj06.vrh"};
+bool fileExists(const char* path) {
+    uint32_t attributes = plat::getFileAttributes(path);
+    return attributes != plat::invalidAttributes && (attributes & plat::attrDirectory) == 0;
+}
 
-int append(const char* archive, const char* dir, const char* name) {
-    char path[pathCapacity];
-    if (!formatText(path, sizeof path, "%s%s", dir, name)) return 0;
-    return appendEntry(archive, path);
+bool holdsLearnedData(const char* dir) {
+    for (size_t i = 0; i < learnedDataFileCount; ++i) {
+        char path[pathCapacity];
+        if (formatText(path, sizeof path, "%s%s", dir, learnedDataFiles[i].packedName) &&
+            fileExists(path))
+            return true;
+        if (formatText(path, sizeof path, "%s%s", dir, learnedDataFiles[i].name) && fileExists(path))
+            return true;
+    }
+    return false;
+}
+
+enum class Packed { none, packed, failed };
+
+// One learnt file: its ".bak" copy made first where it is packed through one.
+Packed packOne(const char* archive, const char* dir, const LearnedDataFile& file) {
+    char source[pathCapacity];
+    char packed[pathCapacity];
+    if (!formatText(source, sizeof source, "%s%s", dir, file.name) ||
+        !formatText(packed, sizeof packed, "%s%s", dir, file.packedName))
+        return Packed::failed;
+    bool copied = std::strcmp(file.name, file.packedName) != 0;
+    // A copy that failed would pack an older ".bak" in place of what the user has now.
+    if (copied && fileExists(source) && !plat::copyFile(source, packed)) return Packed::failed;
+    if (!fileExists(packed)) return Packed::none;  // never there, or gone: nothing to keep
+    return appendEntry(archive, packed) == 1 ? Packed::packed : Packed::failed;
 }
 
 }  // namespace
 
 int backupUserData() {
+    state.learnedDataUnsaved = 0;
     computeInstallDir();
+    // No record of an earlier installation (never installed, or the path file lost or unreadable):
+    // the install directory itself is the one place learnt files can be, never the current
+    // directory. Nothing at all there: nothing to keep, and nothing is written anywhere.
+    if (state.previousInstallDir[0] == '\0') {
+        if (!holdsLearnedData(state.installDir)) return 0;
+        copyText(state.previousInstallDir, previousDirCapacity, state.installDir);
+    }
     // The earlier installation's directory, kept apart from installDir: it may be longer than
     // installDir holds, and installDir must not point elsewhere once the backup is done.
     char dir[previousDirCapacity];
-    if (std::strcmp(state.installDir, state.previousInstallDir) != 0)
-        copyText(dir, sizeof dir, state.previousInstallDir);
-    else
-        copyText(dir, sizeof dir, state.installDir);
+    copyText(dir, sizeof dir, state.previousInstallDir);
 
     char archive[pathCapacity];
-    if (!formatText(archive, sizeof archive, "%s%s", dir, backupFileName)) return 0;
-    // Each run builds a fresh container: appending to an old one would refuse every name.
-    deleteFile(archive);
-
-    for (const char* stem : copiedStems) {
-        char vrh[pathCapacity];
-        char bak[16];
-        formatText(bak, sizeof bak, "%s.bak", stem);
-        if (formatText(vrh, sizeof vrh, "%s%s.vrh", dir, stem)) {
-            char copy[pathCapacity];
-            if (formatText(copy, sizeof copy, "%s%s", dir, bak)) plat::copyFile(vrh, copy);
-        }
-        if (append(archive, dir, bak) == 0) return 0;
+    char building[pathCapacity];
+    if (!formatText(archive, sizeof archive, "%s%s", dir, backupFileName) ||
+        !formatText(building, sizeof building, "%s%s", dir, backupBuildName))
+        return 0;
+    // A container left by a run that did not finish would refuse every name again.
+    bool failed = deleteFile(building) == -1;
+    unsigned packed = 0;
+    for (size_t i = 0; i < learnedDataFileCount && !failed; ++i) {
+        Packed result = packOne(building, dir, learnedDataFiles[i]);
+        if (result == Packed::packed) ++packed;
+        failed = result == Packed::failed;
     }
-    for (const char* name : requiredFiles)
-        if (append(archive, dir, name) == 0) return 0;
-    for (const char* name : optionalFiles) append(archive, dir, name);
-    return 1;
+    if (!failed && packed > 0) {
+        // The complete backup replaces the earlier one in one step; a read-only one too.
+        plat::setFileAttributes(archive, plat::attrArchive);
+        if (plat::moveFileReplacing(building, archive)) return 1;
+        failed = true;
+    }
+    deleteFile(building);
+    // What could not be packed must not be overwritten: the install keeps it in place.
+    if (failed) state.learnedDataUnsaved = 1;
+    return 0;
+}
+
+void backUpEarlierInstallation() {
+    state.backupState = 0;
+    if (backupUserData() == 1) state.backupState = 1;
+    computeInstallDir();
 }

@@ -3,9 +3,16 @@
 #pragma once
 
 constexpr const char* backupFileName = "vornback.vrz";
+// The backup is built under this name beside it and takes its place only when complete.
+constexpr const char* backupBuildName = "vornback.new";
 
-// Packs the earlier installation's user-data files into "vornback.vrz" in that installation's
-// directory (previousInstallDir when it differs from installDir; with no record at all, the
-// current directory). 1 when every required file went in, 0 otherwise; nothing is shown.
-// installDir is left as computeInstallDir gives it.
+// Packs every learnt file that the earlier installation (previousInstallDir; with no record, the
+// install directory, which then becomes previousInstallDir) holds into "vornback.vrz" there. 1 when at least one was packed and none that exists failed; 0 otherwise,
+// and then the earlier "vornback.vrz" is left as it was. With no earlier installation nothing
+// is written. When a learnt file exists but could not be packed, learnedDataUnsaved is set, so
+// that the install keeps the learnt files where they are. Nothing is shown; installDir is left
+// as computeInstallDir gives it.
 int backupUserData();
+// What window creation and silent mode do before anything is installed: backupState 1 when the
+// backup was made, else 0.
+void backUpEarlierInstallation();

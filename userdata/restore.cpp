@@ -44,7 +44,9 @@ void restoreUserData() {
     if (state.workBuffer == nullptr) return;
     char target[pathCapacity];
     if (!formatText(target, sizeof target, "%s%s", state.installDir, backupFileName)) return;
-    if (std::strcmp(state.installDir, state.previousInstallDir) != 0) {
+    // Never from the current directory: an empty record names no earlier installation.
+    if (state.previousInstallDir[0] != '\0' &&
+        std::strcmp(state.installDir, state.previousInstallDir) != 0) {
         char source[pathCapacity];
         if (formatText(source, sizeof source, "%s%s", state.previousInstallDir, backupFileName))
             plat::copyFile(source, target);

@@ -79,11 +79,9 @@ intptr_t onCreate(plat::WindowHandle window) {
     // A missing payload is not reported here: extraction meets it and says so.
     state.payload = plat::loadResource(wizard.instance, "QVTKVRZ", "VRZ", &state.payloadSize);
     if (state.payload == nullptr) state.payloadSize = 0;
-    state.workBuffer = new (std::nothrow) uint8_t[workBufferSize]();
-    if (state.workBuffer == nullptr) return 0;
-    state.backupState = 0;
-    if (backupUserData() != 0) state.backupState = 1;
-    computeInstallDir();
+    state.workBuffer = plat::allocateBlock(workBufferSize);
+    // The backup needs no work block: without one the learnt data are still kept safe.
+    backUpEarlierInstallation();
     return 0;
 }
 
@@ -93,7 +91,7 @@ void onDestroy() {
         plat::postQuitMessage(0);
         return;
     }
-    delete[] state.workBuffer;
+    plat::freeBlock(state.workBuffer);
     state.workBuffer = nullptr;
     state.payload = nullptr;
     state.payloadSize = 0;

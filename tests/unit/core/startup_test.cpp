@@ -4,6 +4,7 @@
 
 #include "../payload/container_builder.h"
 #include "core/install_state.h"
+#include "core/unattended.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -48,10 +49,11 @@ TEST_F(Startup, SilentWordRunsTheCoreInstallWithoutAWindow) {
     EXPECT_EQ(state.workBuffer, nullptr);
 }
 
-TEST_F(Startup, SilentModeWithoutAPayloadTellsTheUserAndEnds) {
+TEST_F(Startup, SilentModeWithoutAPayloadSaysSoWithoutABox) {
     EXPECT_EQ(run("setvrsrf32"), 0);
-    ASSERT_FALSE(m().messageBoxes.empty());
-    EXPECT_EQ(m().messageBoxes[0].text,
+    EXPECT_TRUE(m().messageBoxes.empty());
+    ASSERT_FALSE(unattendedMessages().empty());
+    EXPECT_EQ(unattendedMessages()[0].text,
               u"文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。");
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -47,27 +48,70 @@ TEST_F(Backup, PacksEveryUserFileInOrderTheLibrariesThroughCopies) {
     EXPECT_TRUE(m().messageBoxes.empty());
 }
 
-TEST_F(Backup, RequiredFilesDecideOptionalOnesDoNot) {
-    usedInstallation(dir);
-    remove(dir + "userck.txt");
-    remove(dir + "delck.txt");
-    EXPECT_EQ(backupUserData(), 1);
-    EXPECT_EQ(packed(dir).size(), 22u);
-
-    // File 15 missing: what came before stays packed, and the backup failed.
-    remove(dir + "vornzdfh.vrh");
+TEST_F(Backup, MissingFilesAreSkippedRequiredOrNot) {
+    struct Row {
+        std::vector<std::string> gone;
+        std::vector<std::string> notPacked;
+    };
+    const std::vector<Row> rows = {
+        {{"userck.txt", "delck.txt"}, {"userck.txt", "delck.txt"}},
+        {{"vornzdfh.vrh"}, {"vornzdfh.vrh"}},  // the last required file
+        {{"vrdhzcm.vrh"}, {"vrdhzcm.bak"}},     // a learnt library: no copy to pack
+        {{"vrszsj43.vrh"}, {"vrszsj43.bak", "vrszsj43.vrh"}},
+        {{"vorncyzk.vrh", "vorndwdw.txt", "vrszsj06.vrh"}, {"vorncyzk.bak", "vorndwdw.txt", "vrszsj06.vrh"}},
+    };
+    for (const Row& row : rows) {
+        boot(sim::Os::win10_64);
+        usedInstallation(dir);
+        for (const std::string& name : row.gone) remove(dir + name);
+        std::vector<std::string> expected;
+        for (const std::string& name : backupNames())
+            if (std::find(row.notPacked.begin(), row.notPacked.end(), name) == row.notPacked.end())
+                expected.push_back(name);
+        EXPECT_EQ(backupUserData(), 1) << row.gone[0];
+        EXPECT_EQ(state.learnedDataUnsaved, 0) << row.gone[0];
+        EXPECT_EQ(packed(dir), expected) << row.gone[0];
+        EXPECT_TRUE(m().messageBoxes.empty());
+    }
+    // Nothing at all to keep: no backup, and the earlier one stays.
+    boot(sim::Os::win10_64);
+    copyText(state.previousInstallDir, dir.c_str());
+    m().writeFile(dir + "vornback.vrz", "earlier");
     EXPECT_EQ(backupUserData(), 0);
-    std::vector<std::string> first14 = backupNames();
-    first14.resize(14);
-    EXPECT_EQ(packed(dir), first14);
+    EXPECT_EQ(file(dir + "vornback.vrz"), "earlier");
+    EXPECT_EQ(state.learnedDataUnsaved, 0);
+}
 
-    // A learnt library with neither the file nor an earlier copy: the sixth append fails.
+TEST_F(Backup, AFailedBackupLeavesTheEarlierOneAsItWas) {
     usedInstallation(dir);
-    remove(dir + "vrdhzcm.vrh");
-    remove(dir + "vrdhzcm.bak");
-    EXPECT_EQ(backupUserData(), 0);
-    EXPECT_EQ(packed(dir).size(), 5u);
-    EXPECT_TRUE(m().messageBoxes.empty());
+    ASSERT_EQ(backupUserData(), 1);
+    m().writeFile(dir + "vorndwdw.txt", "learnt since");
+    const std::string earlier = file(dir + "vornback.vrz");
+    // Count the fault points of a backup, then fail each in turn.
+    m().faults = {};
+    ASSERT_EQ(backupUserData(), 1);
+    const uint64_t points = m().faults.passed;
+    ASSERT_GT(points, 100u);
+    for (uint64_t at = 1; at <= points; ++at) {
+        m().writeFile(dir + "vornback.vrz", earlier);
+        m().writeFile(dir + "vornback.new", "left by a run that crashed");
+        m().faults = {0, at, ""};
+        int result = backupUserData();
+        std::string where = m().faults.failedPoint + " at " + std::to_string(at);
+        std::string now = file(dir + "vornback.vrz");
+        if (result == 1) {
+            // Complete: every learnt file, as it is now.
+            ASSERT_EQ(readContainer(now).size(), 24u) << where;
+            EXPECT_EQ(readContainer(now)[9].second, "learnt since") << where;
+        } else {
+            EXPECT_EQ(now, earlier) << where;
+            EXPECT_EQ(state.learnedDataUnsaved, 1) << where;
+        }
+        // The container under construction never stays behind, unless it could not be removed.
+        if (m().faults.failedPoint != "file delete") {
+            EXPECT_FALSE(m().exists(dir + "vornback.new")) << where;
+        }
+    }
 }
 
 TEST_F(Backup, EachRunBuildsAFreshContainer) {
@@ -94,13 +138,22 @@ TEST_F(Backup, EarlierDirectoryElsewhereIsBackedUpThereAndInstallDirStays) {
     EXPECT_STREQ(state.installDir, dir.c_str());
 }
 
-TEST_F(Backup, WithoutAnInstallRecordTheCurrentDirectoryIsUsed) {
-    EXPECT_EQ(backupUserData(), 0);
-    EXPECT_EQ(file("C:\\setup\\vornback.vrz"), std::string("C0\x0A\0\0\0\0\0\0\0", 10));
-    EXPECT_STREQ(state.installDir, dir.c_str());
+TEST_F(Backup, WithoutAnInstallRecordOnlyTheInstallDirectoryCounts) {
+    // Data files in the current directory (a download folder, say) are none of ours.
     for (const auto& [name, content] : learnedFiles()) m().writeFile("C:\\setup\\" + name, content);
+    m().faults = {};
+    EXPECT_EQ(backupUserData(), 0);
+    EXPECT_EQ(m().faults.passed, 0u);  // not one file opened, created or copied
+    EXPECT_FALSE(m().exists("C:\\setup\\vornback.vrz"));
+    EXPECT_FALSE(m().exists("C:\\setup\\vorncyzk.bak"));
+    EXPECT_STREQ(state.installDir, dir.c_str());
+    EXPECT_STREQ(state.previousInstallDir, "");
+    // An installation whose record was lost is still the user's: it is backed up where it is.
+    usedInstallation(dir);
+    state.previousInstallDir[0] = '\0';
     EXPECT_EQ(backupUserData(), 1);
-    EXPECT_EQ(packed("C:\\setup\\").size(), 24u);
+    EXPECT_EQ(packed(dir), backupNames());
+    EXPECT_STREQ(state.previousInstallDir, dir.c_str());
 }
 
 TEST_F(Backup, IncompressibleDataFileIsStillPacked) {

@@ -6,6 +6,8 @@
 
 #include "core/locations.h"
 #include "core/pipeline.h"
+#include "core/startup.h"
+#include "core/unattended.h"
 #include "installation_builder.h"
 #include "sim_fixture.h"
 #include "userdata/backup.h"
@@ -123,4 +125,22 @@ TEST_F(KeptDataInstall, KeptDataFollowTheUserToTheNewDirectory) {
         EXPECT_EQ(file(dir + restoredName(name)), content) << name;
         EXPECT_EQ(file(earlier + name), content) << name;  // the earlier installation is untouched
     }
+}
+
+TEST_F(KeptDataInstall, SilentReinstallKeepsTheLearntDataWithoutABox) {
+    boot(sim::Os::win7_32);
+    m().resources["VRZ/QVTKVRZ"] = buildContainer(payloadEntries());
+    for (const TestEntry& entry : payloadEntries()) m().writeFile(dir + entry.name, entry.content);
+    for (const auto& [name, content] : learnedFiles()) m().writeFile(dir + name, content);
+    m().writeFile("C:\\windows\\vornpat8.vrh", dir);
+    EXPECT_EQ(runSetup(nullptr, nullptr, "setvrsrf32", 1), 0);
+    endUnattended();
+    EXPECT_TRUE(m().messageBoxes.empty());
+    std::vector<std::u16string> said;
+    for (const UnattendedMessage& message : unattendedMessages()) said.push_back(message.text);
+    EXPECT_EQ(said, (std::vector<std::u16string>{keepHere, restored}));
+    EXPECT_EQ(unattendedMessages()[0].answer, plat::idYes);
+    for (const auto& [name, content] : learnedFiles())
+        EXPECT_EQ(file(dir + restoredName(name)), content) << name;
+    EXPECT_EQ(readContainer(file(dir + "vornback.vrz")).size(), 24u);
 }

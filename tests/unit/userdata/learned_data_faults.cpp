@@ -1,0 +1,218 @@
+// Whole installs over a used installation, once per fault point they pass: whatever call
+// fails, the run ends as it should and no learnt file is lost.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+
+#include "checks/admin_check.h"
+#include "core/learned_data.h"
+#include "core/locations.h"
+#include "core/pipeline.h"
+#include "core/startup.h"
+#include "core/unattended.h"
+#include "installation_builder.h"
+#include "sim_fixture.h"
+#include "wizard/main_window.h"
+#include "wizard/wizard_objects.h"
+
+namespace {
+
+struct Config {
+    const char* name;
+    sim::Os os;
+    bool silent;
+    bool ime;  // the wizard offers the interface only on XP and older
+};
+
+const Config configs[] = {
+    {"wizard-tsf-win10-64", sim::Os::win10_64, false, false},
+    {"wizard-tsf-win7-32", sim::Os::win7_32, false, false},
+    {"wizard-ime-xp-32", sim::Os::xp32, false, true},
+    {"silent-ime-win10-64", sim::Os::win10_64, true, true},
+    {"silent-ime-xp-32", sim::Os::xp32, true, true},
+};
+
+// Modules of both interfaces, the payload's own copies of files the input method learns into,
+// a skin, and a few data files. Not the files only the input method creates.
+std::vector<TestEntry> payloadEntries() {
+    std::vector<TestEntry> entries;
+    for (const char* name :
+         {"vorn320.ime",  "vorn321.ime",  "vorn640.ime",  "vorn641.ime",  "vornel4.ime",
+          "vornel64.ime", "vornsrf.dll",  "vornsrf6.dll", "csrf732.dll",  "csrf764.dll",
+          "vorndel8.exe", "vornqvtk.exe", "setupw64.exe", "vrszsj43.vrh", "cfontset.vrh",
+          "vorndhz.vrh",  "vorndwdw.txt", "vornzdym.vrh", "vrpyzdym.vrh", "vrwbpy.txt",
+          "vornynhz.txt", "vornzdfh.vrh", "ftvrzdym.txt", "cwb.ov1",      "vrbmps44.bmp"})
+        entries.push_back({name, std::string("as shipped: ") + name});
+    entries.push_back({"vorncyzk.vrh", storedLibrary("中国; 人民; ")});
+    entries.push_back({"vornpyck.vrh", storedLibrary("拼音; 汉字; ")});
+    std::vector<TestEntry> skin = {{"vrbmp8.vrh", std::string(300, '\x01')}};
+    for (int i = 1; i <= 7; ++i)
+        skin.push_back({"vrbmpsx" + std::to_string(i) + ".bmp", "BM" + std::string(40, '\x40')});
+    entries.push_back({"冷色瓷面.vrz", buildContainer(skin, true)});
+    for (int i = 0; i < 4; ++i) entries.push_back({"table" + std::to_string(i) + ".txt", "table"});
+    return entries;
+}
+
+// Every text a step of the install may show, formatted ones by their fixed start.
+const char16_t* const knownTexts[] = {
+    u"没有成功解压复制",  u"文件解压不完整，请到智能Marl网站",
+    u"检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？",
+    u"检测到有智能Marl以前的词组等数据文件，是否保留？",
+    u"没有成功复制",      u"安装包没有成功解压",
+    u"成功恢复了",        u"原有数据文件没有成功复制",
+    u"安装完毕，如不能使用，请重新启动计算机！",
+    u"智能Marl汉字输入系统9.0版安装情况报告。",
+    u"检测到内存中有智能Marl数据没有退出",
+    u"本安装程序需要以管理员权限运行",
+    u"系统32位dll文件没有挂接成功",  u"系统64位dll文件没有挂接成功",
+    u"Software open error",
+    u"智能Marl安装软件检测到有下列 ",
+    u"　　你以前安装的",  u"是否设置智能Marl为系统非默认输入法？",
+    u"请重新启动机器后安装智能Marl！",
+    u"皮肤文件没有成功复制，请重新安装皮肤文件！",
+};
+
+bool known(const std::u16string& text) {
+    for (const char16_t* start : knownTexts)
+        if (text.starts_with(start)) return true;
+    // The list of damaged files of the payload or the backup: names, then the summary.
+    return text.find(u"....") != std::u16string::npos || text.starts_with(u"有文件没有成功解压");
+}
+
+class LearnedDataFaults : public SimTest {
+protected:
+    const std::string dir = "C:\\Program Files\\vornel8\\";
+
+    void TearDown() override {
+        endUnattended();
+        releasePayloadAndWorkBlock();
+        wizard = WizardObjects{};
+        SimTest::TearDown();
+    }
+
+    // An earlier installation in the install directory, used: each learnt file has content of
+    // its own. Recorded in the path file.
+    void usedMachine(const Config& config) {
+        boot(config.os);
+        m().desktop.rasterise = false;  // no pixel is looked at here
+        endUnattended();
+        wizard = WizardObjects{};
+        m().resources["VRZ/QVTKVRZ"] = payload_;
+        for (const TestEntry& entry : payloadEntries()) m().writeFile(dir + entry.name, entry.content);
+        for (const auto& [name, content] : learnedFiles()) m().writeFile(dir + name, content);
+        m().writeFile("C:\\windows\\vornpat8.vrh", dir);
+    }
+
+    // The whole run, as the program's entry and the user would take it.
+    void run(const Config& config) {
+        if (config.silent) {
+            runSetup(nullptr, nullptr, "setvrsrf32", 1);
+            ended_ = true;
+            return;
+        }
+        state.page = 0;
+        state.oemCodePage = plat::getOemCodePage();
+        computeInstallDir();
+        if (isNotAdministrator()) return;
+        setWizardInstance(nullptr);
+        if (!registerMainWindowClass(nullptr) || !createMainWindow(nullptr, plat::swShowNormal))
+            return;
+        auto click = [](int x, int y) {
+            mainWindowProc(wizard.mainWindow, plat::wmLButtonDown, 0,
+                           static_cast<intptr_t>((y << 16) | x));
+        };
+        if (config.ime) click(300, 225);  // the IME interface
+        for (int i = 0; i < 3; ++i) click(90, 257);  // on, on, confirm
+        // The message loop until the wizard ends; the completion timer fires when due.
+        for (int steps = 0; steps < 100; ++steps) {
+            plat::Message message;
+            if (plat::getMessage(message) <= 0) {
+                if (m().timers.empty()) {
+                    ended_ = true;
+                    return;
+                }
+                sim::Machine::Timer timer = m().timers.front();
+                mainWindowProc(timer.window, plat::wmTimer, timer.id, 0);
+                continue;
+            }
+            plat::dispatchMessage(message);
+        }
+    }
+
+    // Each learnt file where the user can have it back: in the install directory as it was
+    // (a library through its ".bak" copy), or intact in the backup.
+    std::vector<std::string> lostFiles() {
+        m().faults.failAt = 0;
+        std::map<std::string, std::string> backup;
+        std::string container = file(dir + "vornback.vrz");
+        ArchiveWalk walk(reinterpret_cast<const uint8_t*>(container.data()), container.size());
+        ArchiveEntry entry;
+        std::vector<uint8_t> content(1 << 20);
+        while (walk.next(entry)) {
+            char name[100];
+            entryName(entry, name, sizeof name);
+            if (uint32_t length = unpackVerified(entry, content.data(), content.size() - 64))
+                backup[name] = std::string(content.begin(), content.begin() + length);
+        }
+        std::vector<std::string> lost;
+        for (const auto& [name, content] : learnedFiles()) {
+            bool kept = file(dir + name) == content;
+            for (size_t i = 0; i < learnedDataFileCount; ++i) {
+                const LearnedDataFile& f = learnedDataFiles[i];
+                if (name != f.name) continue;
+                kept |= file(dir + f.packedName) == content;
+                auto found = backup.find(f.packedName);
+                kept |= found != backup.end() && found->second == content;
+            }
+            if (!kept) lost.push_back(name);
+        }
+        return lost;
+    }
+
+    std::vector<std::u16string> messages() {
+        std::vector<std::u16string> texts;
+        for (const auto& box : m().messageBoxes) texts.push_back(box.text);
+        for (const auto& message : unattendedMessages()) texts.push_back(message.text);
+        return texts;
+    }
+
+    std::string payload_ = buildContainer(payloadEntries());
+    bool ended_ = false;
+};
+
+}  // namespace
+
+TEST_F(LearnedDataFaults, NoFaultPointLosesALearntFile) {
+    uint64_t covered = 0;
+    for (const Config& config : configs) {
+        // The run without a fault: every learnt file back, and the number of points it passes.
+        usedMachine(config);
+        m().faults = {};
+        m().answers.clear();
+        ended_ = false;
+        run(config);
+        const uint64_t points = m().faults.passed;
+        ASSERT_TRUE(ended_) << config.name;
+        ASSERT_EQ(lostFiles(), std::vector<std::string>{}) << config.name;
+        ASSERT_GT(points, 200u) << config.name;
+
+        for (uint64_t at = 1; at <= points; ++at) {
+            usedMachine(config);
+            m().faults = {0, at, ""};
+            ended_ = false;
+            run(config);
+            std::string where = std::string(config.name) + ": " + m().faults.failedPoint +
+                                " at point " + std::to_string(at);
+            // The admin check's own probe refused is the one fault that ends the run early.
+            EXPECT_TRUE(ended_ || state.page == 0) << where;
+            EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
+            for (const std::u16string& text : messages())
+                EXPECT_TRUE(known(text)) << where << ": " << sim::toUtf8(text);
+            if (HasFailure()) return;
+        }
+        covered += points;
+    }
+    std::printf("fault points covered: %llu in %zu whole runs\n",
+                static_cast<unsigned long long>(covered), sizeof configs / sizeof configs[0]);
+}
