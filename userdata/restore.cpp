@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/install_state.h"
+#include "core/learned_data.h"
 #include "core/text.h"
 #include "payload/archive.h"
 #include "payload/extraction.h"
@@ -36,6 +37,27 @@ bool writtenDigest(const ArchiveEntry& entry, const char* name, char digest[md5T
     size_t kept = compactPhraseLibrary(content, length);
     md5Hex(content, kept + 12, digest);
     return true;
+}
+
+// The libraries packed through ".bak" copies come back as those copies, and under their own
+// names too: that is the file the input method had learnt into, and the next backup copies it
+// over the ".bak" again. Only after every entry was found intact.
+void restoreLearntLibraries(const uint8_t* backup, size_t size) {
+    ArchiveWalk walk(backup, size);
+    ArchiveEntry entry;
+    while (walk.next(entry)) {
+        char name[scratchNameField];
+        if (!entryName(entry, name, sizeof name)) continue;
+        for (size_t i = 0; i < learnedDataFileCount; ++i) {
+            const LearnedDataFile& file = learnedDataFiles[i];
+            if (std::strcmp(file.packedName, name) != 0 || std::strcmp(file.name, name) == 0) continue;
+            char copy[pathCapacity];
+            char library[pathCapacity];
+            if (formatText(copy, sizeof copy, "%s%s", state.installDir, file.packedName) &&
+                formatText(library, sizeof library, "%s%s", state.installDir, file.name))
+                plat::copyFile(copy, library);
+        }
+    }
 }
 
 }  // namespace
@@ -83,6 +105,7 @@ void restoreUserData() {
         plat::messageBoxA(failure, "智能Marl", plat::mbOk);
         return;
     }
+    restoreLearntLibraries(backup.get(), read);
     char16_t count[16];
     wideNumber(static_cast<long>(restored), count, 16);
     char16_t text[64];

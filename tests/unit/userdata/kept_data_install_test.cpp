@@ -87,8 +87,11 @@ TEST_F(KeptDataInstall, KeptDataAreAllBackByteForByte) {
     m().answers = {plat::idYes};
     runInstallPipeline(wizardWindow);
     EXPECT_EQ(texts(), (std::vector<std::u16string>{keepHere, restored, installed}));
-    for (const auto& [name, content] : learnedFiles())
+    // Under the names they were learnt in, and the libraries as their ".bak" copies too.
+    for (const auto& [name, content] : learnedFiles()) {
         EXPECT_EQ(file(dir + restoredName(name)), content) << name;
+        EXPECT_EQ(file(dir + name), content) << name;
+    }
     // What the payload does not carry stays under its own name too.
     EXPECT_EQ(file(dir + "vrwbcmxz.vrh"), learnedFiles()[4].second);
     EXPECT_EQ(file(dir + "vrdhzcm.vrh"), learnedFiles()[5].second);
