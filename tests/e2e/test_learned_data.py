@@ -1,0 +1,148 @@
+"""What the input method has learnt survives every reinstall: a damaged setup, the intact one
+again, a learnt file gone, and the wizard answering yes to keeping the data.
+
+The learnt files are the backup's list; each gets content of its own. After a reinstall each is
+back under its own name (the libraries packed through ".bak" copies also under that name),
+byte for byte.
+"""
+
+from __future__ import annotations
+
+import os
+import struct
+from pathlib import Path
+
+import pytest
+
+from vornwine import ABSENT
+
+SETUP = "vornsetup.exe"
+INSTALL_DIR = "C:\\Program Files\\vornel8\\"
+PAYLOAD = Path(os.environ.get("VORN_PAYLOAD", Path(__file__).resolve().parents[2] / "build" / "payload" / "payload.vrz"))
+NEXT = "CLICK 90 257"
+
+# Learnt through a ".bak" copy beside them, then the files packed as they are.
+COPIED = ["vorncyzk", "vrszsj43", "cfontset", "cwbzlcz1", "vrwbcmxz", "vrdhzcm", "vorndhz", "vrgbkhz"]
+AS_IS = ["vrszsj43.vrh", "vorndwdw.txt", "vornzdym.vrh", "vrpyzdym.vrh", "vrwbpy.txt", "vornynhz.txt",
+         "vornzdfh.vrh", "userck.txt", "delck.txt", "ftvrzdym.txt", "ftpyzdym.txt", "cwb.ov1",
+         "vornpymb.ov1", "vrgbkbh.vrh", "vrszsj05.vrh", "vrszsj06.vrh"]
+# A file of the payload that is none of the learnt ones.
+DAMAGED_ENTRY = "vrspeeke.txt"
+
+
+def stored_library(phrases: list[str]) -> bytes:
+    """A phrase library in its stored form: phrases, "VORN", the byte sum, the phrase count."""
+    text = "".join(f"{p}; " for p in phrases).encode("gbk")
+    total = sum(b for p in phrases for b in p.encode("gbk"))
+    return text + b"VORN" + struct.pack("<II", total, len(phrases))
+
+
+def learned_contents() -> dict[str, bytes]:
+    files = {"vorncyzk.vrh": stored_library(["用户学习", "智能输入", "词组"])}
+    for stem in COPIED[1:]:
+        files[f"{stem}.vrh"] = f"{stem} learnt by the user ".encode() + bytes([len(stem)]) * 64
+    files["vrszsj43.vrh"] = bytes((i * 7 + 3) % 256 for i in range(200))  # the settings record
+    for name in AS_IS[1:]:
+        files[name] = f"{name}: 用户的数据\r\n".encode("gbk") * 8
+    return files
+
+
+def entry_data_offset(container: bytes, wanted: str) -> tuple[int, int]:
+    """Where an entry's compressed data start in the container, and their length."""
+    (count,) = struct.unpack_from("<I", container, 6)
+    pos = 10
+    for _ in range(count):
+        name = container[pos + 2:pos + 18].split(b"\0")[0].decode("gbk")
+        (length,) = struct.unpack_from("<I", container, pos + 52)
+        if name == wanted:
+            return pos + 56, length
+        pos += 56 + length
+    raise AssertionError(f"{wanted} is not in the payload")
+
+
+@pytest.fixture(scope="module")
+def damaged_setup(bin_dir, tmp_path_factory) -> Path:
+    """A copy of the setup whose embedded payload has one byte of one entry's data changed."""
+    exe = (bin_dir / SETUP).read_bytes()
+    payload = PAYLOAD.read_bytes()
+    at = exe.find(payload)
+    assert at > 0 and exe.count(payload[:4096]) == 1, "the payload is embedded once, whole"
+    data, length = entry_data_offset(payload, DAMAGED_ENTRY)
+    damaged = bytearray(exe)
+    damaged[at + data + length // 2] ^= 0x5A
+    path = tmp_path_factory.mktemp("damaged") / SETUP
+    path.write_bytes(bytes(damaged))
+    return path
+
+
+def learnt_files_back(m, learned: dict[str, bytes], gone: set[str] = frozenset()) -> list[str]:
+    """The learnt files that are not back as they were (under every name they come back as)."""
+    wrong = []
+    for name, content in learned.items():
+        if name in gone:
+            continue
+        names = [name]
+        if name.endswith(".vrh") and name[:-4] in COPIED:
+            names.append(name[:-4] + ".bak")
+        wrong += [n for n in names if m.read_file(INSTALL_DIR + n) != content]
+    return wrong
+
+
+def used_installation(m, bin_dir) -> dict[str, bytes]:
+    first = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+    assert first.exit_code == 0 and first.boxes == [], first.output
+    m.wait()
+    learned = learned_contents()
+    for name, content in learned.items():
+        m.write_file(INSTALL_DIR + name, content)
+    return learned
+
+
+def test_silent_reinstalls_keep_the_learnt_data(machine, bin_dir, damaged_setup):
+    m = machine("win10-64")
+    learned = used_installation(m, bin_dir)
+    shipped = m.read_file(INSTALL_DIR + DAMAGED_ENTRY)
+
+    # The damaged setup: its entry is not written, and nothing asks or shows anything.
+    run = m.run(damaged_setup, "setvrsrf32", timeout=120)
+    m.wait()
+    assert run.exit_code == 0 and run.boxes == [], run.output
+    assert m.read_file(INSTALL_DIR + DAMAGED_ENTRY) == shipped
+    assert learnt_files_back(m, learned) == []
+
+    # The intact setup again: still every learnt file, byte for byte.
+    run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+    m.wait()
+    assert run.exit_code == 0 and run.boxes == [], run.output
+    assert learnt_files_back(m, learned) == []
+
+    # One required learnt file gone: the others are kept all the same.
+    m.remove_file(INSTALL_DIR + "vornzdfh.vrh")
+    run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
+    m.wait()
+    assert run.exit_code == 0 and run.boxes == [], run.output
+    assert learnt_files_back(m, learned, gone={"vornzdfh.vrh"}) == []
+    assert m.read_file(INSTALL_DIR + "vornzdfh.vrh") is not ABSENT  # the payload's own again
+
+
+def test_wizard_reinstall_with_a_damaged_setup_keeps_the_learnt_data(machine, bin_dir, damaged_setup):
+    m = machine("win10-64")
+    learned = used_installation(m, bin_dir)
+    damaged = f"没有成功解压复制{DAMAGED_ENTRY}文件！请重新下载安装。"
+    script = ["WINDOW", NEXT, NEXT, NEXT,
+              "BOX", "OK",   # the damaged entry
+              "BOX", "OK",   # the extraction incomplete
+              "BOX", "YES",  # keep the earlier data
+              "BOX", "DIALOG 105"]
+    run = m.run(damaged_setup, answers=script, timeout=240)
+    assert run.exit_code == 0, run.output
+    texts = [(b.get("caption"), b.get("text"), b.get("button")) for b in run.boxes[:3]]
+    assert texts == [
+        ("智能Marl安装", damaged, "OK"),
+        ("智能Marl(Qolvane)安装", "文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。", "OK"),
+        ("智能Marl安装", "检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？", "YES"),
+    ], run.boxes
+    assert not any("error" in b for b in run.boxes), run.boxes
+    restored = [b["text"] for b in run.boxes if b.get("text", "").startswith("成功恢复了")]
+    assert restored == [f"成功恢复了{len(COPIED) + len(AS_IS)}个原有数据文件！"], run.boxes
+    assert learnt_files_back(m, learned) == []
