@@ -244,6 +244,24 @@ bool copyFile(const char* source, const char* target) {
     return true;
 }
 
+namespace {
+// The rename itself once the checks have passed: attributes and a busy mark go with the file.
+bool renameChecked(const char* source, const char* target, const std::string& from,
+                   const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        setError(errorFromErrno());
+        return false;
+    }
+    if (sim::Machine* m = sim::current()) {
+        uint32_t attrs = storedAttributes(source);
+        forgetAttributes(source);
+        m->attributes[m->normalize(target)] = attrs;
+        m->moveBusyMark(source, target);
+    }
+    return true;
+}
+}  // namespace
+
 bool moveFile(const char* source, const char* target) {
     if (injected("file rename")) return false;
     std::string from = host(source);
@@ -260,17 +278,7 @@ bool moveFile(const char* source, const char* target) {
         setError(errorAccessDenied);
         return false;
     }
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        setError(errorFromErrno());
-        return false;
-    }
-    if (sim::Machine* m = sim::current()) {
-        uint32_t attrs = storedAttributes(source);
-        forgetAttributes(source);
-        m->attributes[m->normalize(target)] = attrs;
-        m->moveBusyMark(source, target);
-    }
-    return true;
+    return renameChecked(source, target, from, to);
 }
 
 bool moveFileReplacing(const char* source, const char* target) {
@@ -286,17 +294,7 @@ bool moveFileReplacing(const char* source, const char* target) {
         setError(busy(target) ? errorSharingViolation : errorAccessDenied);
         return false;
     }
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        setError(errorFromErrno());
-        return false;
-    }
-    if (sim::Machine* m = sim::current()) {
-        uint32_t attrs = storedAttributes(source);
-        forgetAttributes(source);
-        m->attributes[m->normalize(target)] = attrs;
-        m->moveBusyMark(source, target);
-    }
-    return true;
+    return renameChecked(source, target, from, to);
 }
 
 bool deleteFile(const char* path) {
