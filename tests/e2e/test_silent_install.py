@@ -119,8 +119,13 @@ def test_second_install_over_the_first(machine, bin_dir):
     run = m.run(bin_dir / SETUP, "setvrsrf32", timeout=120)
     assert run.exit_code == 0
     assert run.boxes == []
-    # The earlier server program is moved out of the way before the new one is written.
-    assert installed_names(m) == first | {"vornel82.exe"}
+    # The earlier server program is moved out of the way before the new one is written, and the
+    # learnt data of the first install are backed up: the libraries through ".bak" copies.
+    copied = {"vorncyzk", "vrszsj43", "cfontset", "cwbzlcz1", "vrwbcmxz", "vrdhzcm", "vorndhz", "vrgbkhz"}
+    copies = {f"{stem}.bak" for stem in copied if f"{stem}.vrh" in first}
+    assert copies, first
+    # The Wubi library's copy is then also installed as "vorncyzk.dat".
+    assert installed_names(m) == first | {"vornel82.exe", "vornback.vrz", "vorncyzk.dat"} | copies
     assert m.read_file(INSTALL_DIR + "vornel82.exe") == m.read_file(INSTALL_DIR + "vornel88.exe")
 
 
