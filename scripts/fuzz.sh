@@ -1,11 +1,27 @@
 #!/usr/bin/env bash
 # Runs the container fuzz target for a bounded time (seconds, default 60) with ASan and UBSan,
-# seeded with real containers of both layouts. Fails on any finding.
+# seeded with real containers of both layouts. Fails on any finding: libFuzzer's whole report is
+# shown and the input that caused it stays in build/fuzz/crashes/ (replay it by passing the file
+# to build/fuzz/bin/archive_fuzz). The seeds are packed with build/host/bin/vrzpack.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-[ -f build/fuzz/CMakeCache.txt ] || cmake --preset fuzz >/dev/null
-cmake --build build/fuzz >/dev/null
+
+# Runs a step quietly; its output is shown only when it fails.
+quiet() {
+  local out status=0
+  out=$(mktemp /tmp/vorn-fuzz-step.XXXXXX)
+  "$@" >"$out" 2>&1 || status=$?
+  [ $status -eq 0 ] || cat "$out"
+  rm -f "$out"
+  return $status
+}
+[ -f build/fuzz/CMakeCache.txt ] || quiet cmake --preset fuzz
+quiet cmake --build build/fuzz
+if [ ! -x build/host/bin/vrzpack ]; then
+  echo "build/host/bin/vrzpack is missing: scripts/build.sh builds it" >&2
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/vorn-fuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -26,7 +42,29 @@ open(sys.argv[1], "wb").write(out)
 PY
 cp "$work/files/vorncyzk.bak" "$work/corpus/phrases.txt"
 
+# Outside the scratch directory, which goes at exit: a finding must outlive the run.
+crashes=build/fuzz/crashes
+log=build/fuzz/fuzz.log
+mkdir -p "$crashes"
+touch "$work/started"
 echo "fuzzing the container reader for ${seconds}s"
+status=0
 build/fuzz/bin/archive_fuzz -max_total_time="$seconds" -max_len=65536 -timeout=10 \
-  -artifact_prefix="$work/" -print_final_stats=1 "$work/corpus" 2>&1 | tail -n 12
-echo "fuzzing found nothing"
+  -artifact_prefix="$crashes/" -print_final_stats=1 "$work/corpus" >"$log" 2>&1 || status=$?
+found=$(find "$crashes" -type f -newer "$work/started" | sort)
+
+if [ $status -eq 0 ] && [ -z "$found" ]; then
+  tail -n 12 "$log"
+  echo "fuzzing found nothing"
+  exit 0
+fi
+# All of it but the coverage progress lines ("#<runs><tab>NEW ..."), which are in $log.
+grep -Ev $'^#[0-9]+\t' "$log" || true
+echo "fuzzing FAILED (archive_fuzz exit status $status); whole output in $log"
+if [ -n "$found" ]; then
+  echo "inputs left by this run:"
+  sed "s|^|  |" <<<"$found"
+else
+  echo "no input was left in $crashes/"
+fi
+exit 1

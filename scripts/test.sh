@@ -1,12 +1,121 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit suite on the simulated machine, then the
-# end-to-end scenarios under Wine.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/build.sh test
-echo "== unit tests (host, simulated machine)"
-ctest --test-dir build/host --output-on-failure -j2
-echo "== fuzzing (clang, libFuzzer, sanitizers)"
-scripts/fuzz.sh "${VORN_FUZZ_SECONDS:-60}"
-echo "== end-to-end tests (Wine)"
-ctest --test-dir build/win32 --output-on-failure -j2
+# Builds everything and runs every suite: the unit and tool tests on the simulated machine, the
+# whole-install fault injection, both of those again under ASan and UBSan, a bounded fuzzing run,
+# then the end-to-end scenarios under Wine. Every suite runs even when an earlier one failed; each
+# one's output is also kept in build/test-logs/<suite>.log. Prints one line per suite, then
+# "N passed, N failed" last, and exits non-zero when any suite failed.
+# No -e: a failing suite is recorded, not the end of the run.
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 1
+
+logs=build/test-logs
+mkdir -p "$logs" || exit 1
+rm -f "$logs"/*.log
+
+passed=0
+failed=0
+summary=()
+
+# record <suite> <status> <seconds> [why]
+record() {
+  local line
+  line=$(printf '%-11s' "$1")
+  if [ "$2" -eq 0 ]; then
+    passed=$((passed + 1))
+    summary+=("$line passed  (${3}s)")
+  else
+    failed=$((failed + 1))
+    summary+=("$line FAILED  (${3}s) ${4:-see $logs/$1.log}")
+  fi
+}
+
+# run <suite> <command...>: in the foreground, output to the terminal and to the suite's log.
+run() {
+  local name=$1 began=$SECONDS status
+  shift
+  echo "== $name"
+  "$@" 2>&1 | tee "$logs/$name.log"
+  status=${PIPESTATUS[0]}
+  record "$name" "$status" $((SECONDS - began))
+  return "$status"
+}
+
+# start <suite> <command...>: in the background, in a process group of its own (so that an
+# interrupted run can stop all of it), output only to the suite's log; finish prints it.
+declare -A pid started
+start() {
+  local name=$1
+  shift
+  started[$name]=$SECONDS
+  set -m
+  "$@" </dev/null >"$logs/$name.log" 2>&1 &
+  pid[$name]=$!
+  set +m
+}
+finish() {
+  local status
+  wait "${pid[$1]}"
+  status=$?
+  unset "pid[$1]"
+  echo "== $1"
+  cat "$logs/$1.log"
+  record "$1" "$status" $((SECONDS - started[$1]))
+}
+stop_all() {
+  local p
+  for p in "${pid[@]}"; do kill -- -"$p" 2>/dev/null; done
+}
+trap stop_all EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# A suite that cannot run counts as failed: stale binaries from an earlier build prove nothing.
+not_run() {
+  echo "== $1: not run, $2" | tee "$logs/$1.log"
+  record "$1" 1 0 "(not run: $2)"
+}
+
+sanitizers() {
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  if [ ! -f build/asan/CMakeCache.txt ]; then
+    cmake --preset asan || return 1
+  fi
+  cmake --build build/asan --target unit_tests fault_tests || return 1
+  local status=0
+  echo "-- build/asan/bin/unit_tests"
+  build/asan/bin/unit_tests || status=1
+  echo "-- build/asan/bin/fault_tests"
+  build/asan/bin/fault_tests || status=1
+  return $status
+}
+
+if run build scripts/build.sh test; then built=1; else built=0; fi
+
+if [ $built = 1 ]; then
+  run unit ctest --test-dir build/host --output-on-failure -j2 -LE faults --no-tests=error
+  # Minutes of single-threaded whole installs: the fault suite and the sanitizer build and run
+  # share the two cores, and each one's output is shown, in order, when it ends.
+  echo "== faults and sanitizers (in the background; the output follows when each ends)"
+  start faults ctest --test-dir build/host --output-on-failure -L faults --no-tests=error
+else
+  not_run unit "the build failed"
+  not_run faults "the build failed"
+fi
+# Its own build directory: runs even when the main build failed.
+start sanitizers sanitizers
+[ $built = 1 ] && finish faults
+finish sanitizers
+
+if [ $built = 1 ]; then
+  run fuzz scripts/fuzz.sh "${VORN_FUZZ_SECONDS:-60}"
+  run wine ctest --test-dir build/win32 --output-on-failure -j2 --no-tests=error
+else
+  not_run fuzz "the build failed"
+  not_run wine "the build failed"
+fi
+
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
