@@ -61,6 +61,8 @@ bool preparePayloadAndFacts(plat::InstanceHandle instance) {
     // A missing payload is not reported here: extraction meets it and says so.
     state.payload = plat::loadResource(instance, "QVTKVRZ", "VRZ", &state.payloadSize);
     if (state.payload == nullptr) state.payloadSize = 0;
+    // Prepared twice, the first block is not left behind.
+    plat::freeBlock(state.workBuffer);
     state.workBuffer = plat::allocateBlock(workBufferSize);
     return state.workBuffer != nullptr;
 }

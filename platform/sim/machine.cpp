@@ -150,6 +150,7 @@ Machine::Machine(Os os) {
 }
 
 Machine::~Machine() {
+    for (uint8_t* block : blocks) delete[] block;
     currentMachine = previous_;
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);

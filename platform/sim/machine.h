@@ -121,6 +121,10 @@ public:
     bool pipeFails = false;
     std::vector<Window> closedWindows;
 
+    // Memory blocks the program holds (GlobalAlloc); what it never frees goes with the machine,
+    // as with a process that ends.
+    std::vector<uint8_t*> blocks;
+
     // The program's resources by "TYPE/NAME" (the payload is "VRZ/QVTKVRZ").
     std::map<std::string, std::string> resources;
 

@@ -1,5 +1,6 @@
 #include "platform/resources.h"
 
+#include <algorithm>
 #include <new>
 
 #include "platform/sim/machine.h"
@@ -17,10 +18,21 @@ const uint8_t* loadResource(InstanceHandle, const char* name, const char* type, 
 
 uint8_t* allocateBlock(uint32_t size) {
     if (sim::faultHere("block allocation")) return nullptr;
-    return new (std::nothrow) uint8_t[size]();
+    uint8_t* block = new (std::nothrow) uint8_t[size]();
+    if (sim::Machine* m = sim::current(); m != nullptr && block != nullptr) m->blocks.push_back(block);
+    return block;
 }
 
-void freeBlock(uint8_t* block) { delete[] block; }
+void freeBlock(uint8_t* block) {
+    if (block == nullptr) return;
+    // Only what allocateBlock handed out, as GlobalFree knows only its own handles.
+    sim::Machine* m = sim::current();
+    if (m == nullptr) return;
+    auto it = std::find(m->blocks.begin(), m->blocks.end(), block);
+    if (it == m->blocks.end()) return;
+    m->blocks.erase(it);
+    delete[] block;
+}
 
 InstanceHandle programInstance() { return reinterpret_cast<InstanceHandle>(0x400000); }
 
