@@ -92,3 +92,20 @@ def test_registry_views(machine):
     assert m.registry_values(r"HKLM\Software\VornProbe") == {"Seen": "wow64"}
     assert m.registry_values(r"HKEY_LOCAL_MACHINE\SOFTWARE\VornProbe", view=64) == {"Seen": "native"}
     assert m.registry(r"HKCU\Software\VornProbe") == {}
+
+
+def test_absent_means_absent(machine):
+    m = machine("xp-32")
+    # Missing, and missing below a missing parent: nothing there.
+    assert m.registry(r"HKLM\Software\VornNoSuchKey") == {}
+    assert m.registry(r"HKLM\Software\VornNoSuchKey\Deeper\Still") == {}
+    assert m.read_file(r"C:\vornel8\none.vrh") is vornwine.ABSENT
+    # A link to nothing is no absent file: it raises instead of passing for one.
+    link = m.host_path(r"C:\windows\vorn-link.vrh")
+    link.symlink_to(m.prefix / "nowhere")
+    with pytest.raises(vornwine.HarnessError):
+        m.read_file(r"C:\windows\vorn-link.vrh")
+    # A failed export counts as absence only when the parent's listing lacks the key.
+    m.wine("reg", "add", r"HKLM\Software\VornProbe", "/v", "Seen", "/d", "x", "/f")
+    assert m._key_absent(r"HKEY_LOCAL_MACHINE\Software\VornProbe", 32) is False
+    assert m._key_absent(r"HKEY_LOCAL_MACHINE\Software\VornMissing", 32) is True

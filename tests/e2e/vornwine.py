@@ -634,11 +634,17 @@ class Machine:
         return path
 
     def read_file(self, windows_path: str) -> bytes | _Marker:
-        """A file's bytes, or ABSENT, or DIRECTORY."""
+        """A file's bytes, or ABSENT, or DIRECTORY. Anything else that stops the read raises."""
         path = self.host_path(windows_path)
         if path.is_dir():
             return DIRECTORY
-        return path.read_bytes() if path.exists() else ABSENT
+        try:
+            return path.read_bytes()
+        except FileNotFoundError:
+            # Only a name that is not there at all: a dangling link is something, and raises.
+            if path.is_symlink():
+                raise HarnessError(f"{windows_path} is a link to nothing ({path})") from None
+            return ABSENT
 
     def write_file(self, windows_path: str, data: bytes) -> None:
         path = self.host_path(windows_path)
@@ -687,9 +693,29 @@ class Machine:
         self._runs += 1
         out = self.work / f"export-{self._runs}.reg"
         result = self.wine("reg", "export", key, windows_path_of_host(out), "/y", f"/reg:{view}")
-        if result.returncode != 0 or not out.exists():
-            return {}  # with a valid root, export fails only for a missing key
-        return parse_reg_export(out.read_bytes().decode("utf-16"))
+        if result.returncode == 0 and out.exists():
+            return parse_reg_export(out.read_bytes().decode("utf-16"))
+        # "Absent" must mean absent: the failure counts as a missing key only when the parent
+        # lists no such subkey; any other failure is the harness's, and says so.
+        if self._key_absent(key, view):
+            return {}
+        raise HarnessError(f"reg export {key} /reg:{view} failed ({result.returncode}) though the key exists: "
+                           f"{result.stdout.strip()}")
+
+    def _key_absent(self, key: str, view: int) -> bool:
+        parent, _, child = key.rpartition("\\")
+        if not parent:
+            return False  # a root key is always there
+        listing = self.wine("reg", "query", parent, f"/reg:{view}")
+        if listing.returncode != 0:
+            if self._key_absent(parent, view):
+                return True
+            raise HarnessError(f"reg query {parent} /reg:{view} failed ({listing.returncode}): "
+                               f"{listing.stdout.strip()}")
+        prefix = parent.casefold() + "\\"
+        subkeys = {line.strip().casefold()[len(prefix):] for line in listing.stdout.splitlines()
+                   if line.strip().casefold().startswith(prefix)}
+        return child.casefold() not in subkeys
 
     def registry_values(self, key: str, view: int = 32) -> dict[str, str | int | RegValue] | None:
         """The values of one key (case-insensitive name), or None if the key does not exist."""

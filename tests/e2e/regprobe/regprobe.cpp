@@ -41,9 +41,15 @@ int dump(const char* rootName, const char* key, int view) {
                                                     : HKEY_LOCAL_MACHINE;
     REGSAM sam = KEY_READ | (view == 64 ? KEY_WOW64_64KEY : view == 32 ? KEY_WOW64_32KEY : 0);
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, key, 0, sam, &opened) != ERROR_SUCCESS) {
+    // Only a key that is not there is "missing"; any other failure is an error, never absence.
+    LONG status = RegOpenKeyExA(root, key, 0, sam, &opened);
+    if (status == ERROR_FILE_NOT_FOUND) {
         std::printf("missing\n");
         return 1;
+    }
+    if (status != ERROR_SUCCESS) {
+        std::printf("error\topen\t%ld\n", static_cast<long>(status));
+        return 3;
     }
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
@@ -51,9 +57,13 @@ int dump(const char* rootName, const char* key, int view) {
         DWORD type = 0;
         std::vector<BYTE> data(4096);
         DWORD size = static_cast<DWORD>(data.size());
-        if (RegEnumValueW(opened, index, name, &nameLength, nullptr, &type, data.data(), &size) !=
-            ERROR_SUCCESS)
-            break;
+        status = RegEnumValueW(opened, index, name, &nameLength, nullptr, &type, data.data(), &size);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) {
+            std::printf("error\tenum\t%ld\n", static_cast<long>(status));
+            RegCloseKey(opened);
+            return 3;
+        }
         char utf8[1024];
         int length = WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(nameLength), utf8,
                                          sizeof utf8 - 1, nullptr, nullptr);
