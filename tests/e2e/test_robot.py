@@ -133,6 +133,15 @@ def test_box_stays_open_for_a_screenshot(win10, boxes, tmp_path):
     assert set(run.shots) == {"question", "answer"}
 
 
+def test_gone_goes_on_once_no_window_of_the_class_is_left(win10, boxes):
+    # A class no window has: GONE goes on at once, and the script with it.
+    script = ["WINDOW", "GONE VornNoSuchClass", "CLICK 90 257", "BOX", "DIALOG 105"]
+    run = win10.run(boxes, "wizard", answers=script, timeout=60)
+    assert run.exit_code == 0, run.output
+    assert {"action": "gone", "class": "VornNoSuchClass"} in run.actions
+    assert not any("error" in line for line in run.boxes + run.actions), run.output
+
+
 def test_shot_without_a_folder_is_skipped(win10, boxes):
     run = win10.run(boxes, "wizard", answers=["SHOT first", "CLICK 90 257", "DIALOG 105"], timeout=60)
     assert run.exit_code == 0, run.output
@@ -150,6 +159,7 @@ def test_shot_without_a_folder_is_skipped(win10, boxes):
         ("SHOT a/b", "SHOT takes one name"),
         ("IDLE now", "IDLE takes no arguments"),
         ("BOX 1", "BOX takes no arguments"),
+        ("GONE", "GONE takes a window class"),
     ],
 )
 def test_bad_wizard_commands_are_refused(win10, boxes, line, message):

@@ -21,6 +21,8 @@
 //   BOX                      wait until a message box or dialog is open (it is
 //                            left open for the commands after it)
 //   WAIT MS                  pause
+//   GONE CLASS               wait until no top-level window of that class is left
+//                            (any program's; up to 120 s)
 //   IDLE                     wait until the program waits for input
 //   SHOT NAME                settle as IDLE does, then have the harness take a
 //                            screenshot NAME.png into the --shots folder
@@ -77,6 +79,8 @@ constexpr DWORD kPollMs = 50;
 constexpr ULONGLONG kReclickMs = 1500;
 // How long a command looks for its window or edit control.
 constexpr ULONGLONG kPatienceMs = 20000;
+// GONE waits for another program to end, which may take longer than a window takes to appear.
+constexpr ULONGLONG kGonePatienceMs = 120000;
 // How long SHOT waits for the harness.
 constexpr ULONGLONG kShotWaitMs = 30000;
 // The least time IDLE and SHOT give the program after the previous command.
@@ -104,12 +108,12 @@ std::wstring buttonName(int id) {
 
 // One line of the script.
 struct Command {
-    enum class Kind { Answer, Dialog, Click, RightClick, Type, Window, Box, Wait, Idle, Shot };
+    enum class Kind { Answer, Dialog, Click, RightClick, Type, Window, Box, Wait, Idle, Shot, Gone };
     Kind kind = Kind::Answer;
     int button = 0;         // Answer: the button's control id
     std::vector<int> ids;   // Dialog: the controls to click
     int x = 0, y = 0;       // Click, RightClick, Type: client coordinates
-    std::wstring text;      // Type: the text; Shot: the name
+    std::wstring text;      // Type: the text; Shot: the name; Gone: the window class
     DWORD milliseconds = 0; // Wait
     int line = 0;           // where it came from, for messages
     std::wstring keyword;   // as written, upper-cased, for messages
@@ -236,6 +240,20 @@ bool parseCommand(const std::wstring& line, const std::vector<Word>& words, int 
         }
         out.kind = Command::Kind::Shot;
         out.text = words[1].text;
+        return true;
+    }
+    if (keyword == L"GONE") {
+        // The class is the rest of the line: class names may hold blanks and any characters.
+        size_t start = words[0].end;
+        while (start < line.size() && isBlank(line[start])) ++start;
+        size_t end = line.size();
+        while (end > start && isBlank(line[end - 1])) --end;
+        if (end == start) {
+            error = L"GONE takes a window class";
+            return false;
+        }
+        out.kind = Command::Kind::Gone;
+        out.text = line.substr(start, end - start);
         return true;
     }
     if (keyword == L"WINDOW") return noArguments(Command::Kind::Window);
@@ -784,6 +802,20 @@ private:
                 transcript_.write({{"action", L"wait"}, {"ms", std::to_wstring(command.milliseconds)}});
                 finish(now);
                 return;
+            case Command::Kind::Gone: {
+                const Fields fields = {{"action", L"gone"}, {"class", command.text}};
+                if (FindWindowW(command.text.c_str(), nullptr) == nullptr) {
+                    transcript_.write(fields);
+                    finish(now);
+                } else if (now - stepStarted_ >= kGonePatienceMs) {
+                    Fields late = fields;
+                    late.push_back({"error", L"line " + std::to_wstring(command.line) +
+                                                 L": a window of class " + command.text + L" is still there"});
+                    transcript_.write(late);
+                    finish(now);
+                }
+                return;
+            }
             case Command::Kind::Idle:
                 if (!settled(now)) return;
                 transcript_.write({{"action", L"idle"}});
