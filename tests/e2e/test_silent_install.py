@@ -7,57 +7,28 @@ lands by bitness, which registry entries exist afterwards.
 from __future__ import annotations
 
 import dataclasses
-import os
-import struct
 import time
-from pathlib import Path
 
 import pytest
 
-from vornwine import ABSENT
+import expected
+from vornwine import ABSENT, DIRECTORY
 
 SETUP = "vornsetup.exe"
 INSTALL_DIR = "C:\\Program Files\\vornel8\\"
-# The IME interface keeps none of the TSF modules and, after the second pass, none of the
-# language-specific IME builds.
-REMOVED = {"csrf732.dll", "csrf764.dll", "vornsrf.dll", "vornsrf6.dll",
-           "vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime"}
-LABEL = "智能Marl输入平台".encode("utf-16-le")
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vornqwb8"
 RUN = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 USER_AGENT = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Internet Settings\User Agent"
 MARKER = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Internet Settings\User Agent\Post Platform"
 
 
-def payload_names(codepage: int = 936) -> list[str]:
-    path = Path(os.environ.get("VORN_PAYLOAD", Path(__file__).resolve().parents[2] / "build" / "payload" / "payload.vrz"))
-    data = path.read_bytes()
-    (count,) = struct.unpack_from("<I", data, 6)
-    names, pos = [], 10
-    for _ in range(count):
-        # Windows reads the GBK names in its own code page: under 950 they are other characters.
-        names.append(data[pos + 2:pos + 18].split(b"\0")[0].decode(f"cp{codepage}"))
-        (length,) = struct.unpack_from("<I", data, pos + 52)
-        pos += 56 + length
-    return names
-
-
 @dataclasses.dataclass
 class Config:
     name: str
     bits: int
-    # Where "vornel4.ime" lands, and the payload build it must be (patched to 9.0).
-    modules: dict
 
 
-CONFIGS = [
-    Config("win10-64", 64, {r"C:\windows\syswow64\vornel4.ime": "vornel4.ime",
-                            r"C:\windows\system32\vornel4.ime": "vornel64.ime"}),
-    Config("win7-64", 64, {r"C:\windows\syswow64\vornel4.ime": "vornel4.ime",
-                           r"C:\windows\system32\vornel4.ime": "vornel64.ime"}),
-    Config("xp-32", 32, {r"C:\windows\system32\vornel4.ime": "vornel4.ime"}),
-    Config("win7-32-cp950", 32, {r"C:\windows\system32\vornel4.ime": "vornel4.ime"}),
-]
+CONFIGS = [Config("win10-64", 64), Config("win7-64", 64), Config("xp-32", 32), Config("win7-32-cp950", 32)]
 
 
 def installed_names(machine) -> set[str]:
@@ -76,15 +47,17 @@ def test_silent_install(machine, bin_dir, config):
     assert run.exit_code == 0
     assert run.boxes == []
 
-    names = payload_names(m.config.codepage)
-    expected = (set(names) - REMOVED) | {"filer"}
-    # Names as the host stores them (GBK names of the skins become UTF-8 there).
-    assert installed_names(m) == expected
+    # Every file as the payload holds it, but those the install changes, each exactly so.
+    want = expected.install_dir_after(codepage=m.config.codepage, interface="ime",
+                                      windows10=False, wizard=False)
+    assert expected.differences(want, expected.installed(m)) == []
+    assert m.read_file(INSTALL_DIR + "filer") is DIRECTORY
 
-    # The modules of the second pass, in the system directories of this bitness.
-    for where, source in config.modules.items():
-        assert m.read_file(where) == m.read_file(INSTALL_DIR + source), where
-    assert m.read_file(r"C:\windows\vorndel8.exe") == m.read_file(INSTALL_DIR + "vorndel8.exe")
+    # The modules of the second pass, in the system directories of this bitness: the payload's.
+    shipped = expected.payload(m.config.codepage)
+    placed = expected.system_modules(interface="ime", bits=config.bits, windows10=False)
+    for where, source in placed.items():
+        assert m.read_file(where) == shipped[source], where
     if config.bits == 32:
         assert m.read_file(r"C:\windows\syswow64\vornel4.ime") is ABSENT
 
