@@ -16,14 +16,99 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
+namespace {
+
+// The keys below HKLM\SOFTWARE that both views share, from Microsoft's table "Registry Keys
+// Affected by WOW64"
+// (https://learn.microsoft.com/en-us/windows/win32/winprog64/shared-registry-keys):
+// for Windows 7 and later, and for Vista, Server 2003 and XP x64. Subkeys inherit their
+// parent's behaviour; everything else below SOFTWARE is redirected. Reflection (Vista and
+// earlier copy some redirected keys between the views when they are closed) is not modelled,
+// nor is Classes, which keeps its own Wow6432Node inside it: nothing of the setup's is there.
+struct SharedKey {
+    const char* path;  // below SOFTWARE
+    bool sinceWindows7;
+    bool beforeWindows7;
+};
+
+constexpr SharedKey sharedKeys[] = {
+    {"Clients", true, false},
+    {"Microsoft\\COM3", true, false},
+    {"Microsoft\\Cryptography\\Calais\\Current", true, true},
+    {"Microsoft\\Cryptography\\Calais\\Readers", true, true},
+    {"Microsoft\\Cryptography\\Services", true, true},
+    {"Microsoft\\CTF\\SystemShared", true, true},
+    {"Microsoft\\CTF\\TIP", true, true},
+    {"Microsoft\\DFS", true, true},
+    {"Microsoft\\Driver Signing", true, true},
+    {"Microsoft\\EnterpriseCertificates", true, true},
+    {"Microsoft\\EventSystem", true, false},
+    {"Microsoft\\MSMQ", true, true},
+    {"Microsoft\\Non-Driver Signing", true, true},
+    {"Microsoft\\Notepad\\DefaultFonts", true, false},
+    {"Microsoft\\OLE", true, false},
+    {"Microsoft\\RAS", true, true},
+    {"Microsoft\\RPC", true, false},
+    {"Microsoft\\Shared Tools\\MSInfo", true, true},
+    {"Microsoft\\SystemCertificates", true, true},
+    {"Microsoft\\TermServLicensing", true, true},
+    {"Microsoft\\TransactionServer", true, true},
+    {"Microsoft\\Windows\\CurrentVersion\\App Paths", true, false},
+    {"Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cursors\\Schemes", true, true},
+    {"Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers", true, false},
+    {"Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons", true, false},
+    {"Microsoft\\Windows\\CurrentVersion\\Explorer\\KindMap", true, false},
+    {"Microsoft\\Windows\\CurrentVersion\\Group Policy", true, true},
+    {"Microsoft\\Windows\\CurrentVersion\\Policies", true, true},
+    {"Microsoft\\Windows\\CurrentVersion\\PreviewHandlers", true, false},
+    {"Microsoft\\Windows\\CurrentVersion\\Setup", true, true},
+    {"Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Console", true, false},
+    {"Microsoft\\Windows NT\\CurrentVersion\\FontDpi", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\FontLink", true, false},
+    {"Microsoft\\Windows NT\\CurrentVersion\\FontMapper", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Fonts", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Gre_Initialize", true, false},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options", true, false},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Language Pack", true, false},
+    {"Microsoft\\Windows NT\\CurrentVersion\\NetworkCards", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Perflib", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Ports", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Print", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\ProfileList", true, true},
+    {"Microsoft\\Windows NT\\CurrentVersion\\Time Zones", true, true},
+    {"Policies", true, true},
+    {"RegisteredApplications", true, true},
+};
+
+// Is the logical path below SOFTWARE (parts[1] on) inside a shared key of this Windows?
+bool shared(const std::vector<std::string>& parts, bool windows7OrLater) {
+    for (const SharedKey& key : sharedKeys) {
+        std::vector<std::string> sharedParts = splitPath(key.path);
+        if (parts.size() < sharedParts.size() + 1) continue;
+        bool inside = true;
+        for (size_t i = 0; inside && i < sharedParts.size(); ++i)
+            inside = upperAscii(parts[i + 1]) == upperAscii(sharedParts[i]);
+        if (inside) return windows7OrLater ? key.sinceWindows7 : key.beforeWindows7;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::vector<std::string> Registry::physical(Hive hive, std::vector<std::string> parts,
                                             View view) const {
-    // A 32-bit process on 64-bit Windows sees HKLM\Software through Wow6432Node.
+    // A 32-bit process on 64-bit Windows sees HKLM\Software through Wow6432Node, apart from
+    // the shared keys. The redirector decides on the whole path, so a path that names
+    // Wow6432Node already (or runs through a handle opened there) is judged by the logical
+    // path without it.
     bool redirect = hive == Hive::localMachine &&
                     (view == View::redirected || (view == View::process && owner_.wow64));
-    if (redirect && !parts.empty() && upperAscii(parts[0]) == "SOFTWARE" &&
-        !(parts.size() > 1 && upperAscii(parts[1]) == "WOW6432NODE"))
-        parts.insert(parts.begin() + 1, "Wow6432Node");
+    if (!redirect || parts.empty() || upperAscii(parts[0]) != "SOFTWARE") return parts;
+    if (parts.size() > 1 && upperAscii(parts[1]) == "WOW6432NODE") parts.erase(parts.begin() + 1);
+    bool windows7OrLater = owner_.ntMajor > 6 || (owner_.ntMajor == 6 && owner_.ntMinor >= 1);
+    if (!shared(parts, windows7OrLater)) parts.insert(parts.begin() + 1, "Wow6432Node");
     return parts;
 }
 
@@ -171,6 +256,8 @@ long resolve(RegKey parent, const std::string& subKey, sim::Hive& hive,
     hive = it->second.hive;
     path = it->second.path;
     path.insert(path.end(), parts.begin(), parts.end());
+    // Below a redirected handle a shared key is still the shared one.
+    path = r.physical(hive, path, sim::View::process);
     return regOk;
 }
 

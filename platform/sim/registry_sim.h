@@ -15,7 +15,8 @@ class Machine;
 enum class Hive { localMachine, currentUser, users };
 
 // The view a test means: the one the setup (a 32-bit process) sees, the native one of 64-bit
-// programs, or the 32-bit subtree (Wow6432Node) by its own name.
+// programs, or the 32-bit view of 64-bit Windows whatever the process (Wow6432Node below
+// HKLM\Software, except the keys both views share).
 enum class View { process, native, redirected };
 
 // The bytes exactly as the call passed them. (Windows NT also counts a terminator that follows
