@@ -6,7 +6,7 @@
 #include "core/locations.h"
 #include "core/progress.h"
 #include "core/text.h"
-#include "core/unattended.h"
+#include "core/outcome.h"
 #include "payload/extraction.h"
 #include "payload/module_placement.h"
 #include "payload/skins.h"
@@ -50,7 +50,14 @@ void (*stageObserver)(int) = nullptr;
 
 void setStageObserver(void (*observer)(int code)) { stageObserver = observer; }
 
+namespace {
+int stageInForce = 0;
+}
+
+int currentStage() { return stageInForce; }
+
 void setStage(int code) {
+    stageInForce = code;
     formatText(state.stageMessage, stageMessageCapacity, "智能Marl安装错误Err=%d", code);
     if (stageObserver != nullptr) stageObserver(code);
 }
@@ -117,16 +124,37 @@ void coreInstall() {
 
 void silentInstall(plat::InstanceHandle instance) {
     state.runMode = silentMode;
-    // Nobody answers a box here: the keep question counts as answered yes.
-    beginUnattended();
     // Without a window nothing else locates the payload or takes the machine's facts.
     preparePayloadAndFacts(instance);
-    // Before anything changes, as window creation does.
+    // The wizard's checks before anything changes: an input method in use or the system's
+    // default cannot be replaced, and nobody is there to close the programs.
+    setStage(1001);
+    if (defaultInputMethodAllowsInstall() == 0) {
+        noteOutcome(exitDefaultInputMethod);
+        releasePayloadAndWorkBlock();
+        return;
+    }
+    setStage(1002);
+    scanInputMethodWindows();
+    if (state.inUseCount > 0) {
+        // The list of programs is in the work block; without one the count is all there is.
+        plat::messageBoxW(state.workBuffer != nullptr ? reinterpret_cast<const char16_t*>(state.workBuffer)
+                                                      : u"智能Marl安装软件检测到有软件在使用智能Marl输入法",
+                          u"智能Marl", plat::mbOk);
+        noteOutcome(exitInUse);
+        releasePayloadAndWorkBlock();
+        return;
+    }
+    setStage(1003);
+    findInputMethodMapping();
+    if (state.inUseCount > 0) plat::messageBoxW(liveDataWarning, u"智能Marl", plat::mbOk);
+    // Before anything changes, as window creation does; the keep question counts as yes.
     backUpEarlierInstallation();
+    setStage(1004);
     coreInstall();
+    setStage(1005);
     if (state.backupState == 2) restoreUserData();
     releasePayloadAndWorkBlock();
-    endUnattended();
 }
 
 void imeInstallSequence() {

@@ -4,6 +4,8 @@
 
 // Puts the stage code's text ("智能Marl安装错误Err=" and the number) into stageMessage.
 void setStage(int code);
+// The stage code set last, 0 before the first.
+int currentStage();
 // Told of every stage code as it is set (a trace for diagnosis and tests).
 void setStageObserver(void (*observer)(int code));
 // What window creation prepares and silent mode needs as well: the payload, the work block and
@@ -14,7 +16,9 @@ void releasePayloadAndWorkBlock();
 void runInstallPipeline(plat::WindowHandle window);
 // The file installation and registration with Windows.
 void coreInstall();
-// Silent mode: the learnt data backed up, coreInstall with no window, the learnt data restored.
+// Silent mode: the checks of the wizard's install (which end it with its exit code when the
+// input method is in use or the default), the learnt data backed up, coreInstall, the learnt
+// data restored. Its messages are answered as the caller's message place decides.
 void silentInstall(plat::InstanceHandle instance);
 void imeInstallSequence();
 void finishInstall(plat::WindowHandle window);

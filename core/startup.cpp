@@ -5,7 +5,13 @@
 #include "checks/admin_check.h"
 #include "core/install_state.h"
 #include "core/locations.h"
+#include "core/command_line.h"
+#include "core/outcome.h"
 #include "core/pipeline.h"
+#include "core/setup_log.h"
+#include "core/text.h"
+#include "core/unattended.h"
+#include "platform/process.h"
 #include "platform/system.h"
 #include "wizard/main_window.h"
 
@@ -39,34 +45,123 @@ bool registerMainWindowClass(plat::InstanceHandle instance) {
     return plat::registerWindowClass(windowClass) != 0;
 }
 
+namespace {
+
+const char16_t* answerName(int answer) {
+    switch (answer) {
+        case plat::idOk: return u"OK";
+        case plat::idYes: return u"YES";
+        case plat::idNo: return u"NO";
+        case plat::idCancel: return u"CANCEL";
+        default: return u"-";
+    }
+}
+
+std::u16string number(long value) {
+    char16_t digits[24];
+    wideNumber(value, digits, 24);
+    return digits;
+}
+
+std::u16string twoDigits(unsigned value) { return (value < 10 ? u"0" : u"") + number(value); }
+
+// Every message of the run, shown or not: the exit code learns the failures, the log keeps it.
+void onMessage(const char16_t* text, const char16_t* caption, unsigned, int answer) {
+    noteOutcome(outcomeOfMessage(text, currentStage()));
+    if (!setupLogOpen()) return;
+    plat::LocalTime t = plat::getLocalTime();
+    std::u16string fields[] = {
+        number(t.year) + u"-" + twoDigits(t.month) + u"-" + twoDigits(t.day) + u" " + twoDigits(t.hour) +
+            u":" + twoDigits(t.minute) + u":" + twoDigits(t.second),
+        u"stage=" + number(currentStage()), caption != nullptr ? caption : u"", text != nullptr ? text : u"",
+        answerName(answer)};
+    logFields(fields, sizeof fields / sizeof fields[0]);
+}
+
+void logStart(const char* commandLine, const SetupCommandLine& options) {
+    uint32_t major = 0, minor = 0, build = 0;
+    if (plat::getNtVersionNumbers(major, minor, build)) {
+        build &= 0xFFFF;
+    } else {
+        plat::OsVersionInfo info;
+        plat::getVersionEx(info);
+        major = info.major;
+        minor = info.minor;
+        build = info.build & 0xFFFF;
+    }
+    std::u16string windows = u"windows=" + number(major) + u"." + number(minor) + u"." + number(build) +
+                             u" " + number(detectOsBits()) + u"-bit";
+    std::u16string fields[] = {u"vornsetup 9.0", u"command=" + plat::wideFromAnsi(commandLine), windows,
+                               u"oemcp=" + number(state.oemCodePage),
+                               u"installdir=" + plat::wideFromAnsi(state.installDir),
+                               u"previousdir=" + plat::wideFromAnsi(state.previousInstallDir)};
+    logFields(fields, sizeof fields / sizeof fields[0]);
+    for (size_t i = 0; i < options.unknownCount; ++i) {
+        std::u16string ignored[] = {u"switch ignored", plat::wideFromAnsi(options.unknown[i])};
+        logFields(ignored, 2);
+    }
+}
+
+// The exit code: silent mode and a run with a log tell the outcome, the wizard alone ends with 0.
+int endRun(const SetupCommandLine& options) {
+    int code = options.silent || options.logRequested ? setupOutcome() : 0;
+    std::u16string fields[] = {u"result=" + plat::wideFromAnsi(outcomeName(setupOutcome())),
+                               u"exit=" + number(code)};
+    logFields(fields, 2);
+    closeSetupLog();
+    plat::setMessageObserver(nullptr);
+    endUnattended();
+    return code;
+}
+
+}  // namespace
+
 int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstance,
              const char* commandLine, int showCommand) {
     state.page = 0;
     state.oemCodePage = plat::getOemCodePage();
     state.runMode = wizardMode;
-
-    computeInstallDir();
-
-    // Binds silent mode as well: the command line is read only after this.
-    if (isNotAdministrator()) {
-        plat::messageBoxW(notAdministratorMessage, u"智能Marl", plat::mbOk);
-        return 0;
+    resetOutcome();
+    // Read first, without side effects: whether anyone will see a box decides how the
+    // administrator refusal is told.
+    const SetupCommandLine options = parseCommandLine(commandLine);
+    plat::setMessageObserver(onMessage);
+    // Nobody answers a box in silent mode: each is answered as by default, and logged.
+    if (options.silent) {
+        beginUnattended();
+        plat::startProgramsHidden(true);
     }
 
-    if (!containsWord(commandLine, "regvr32") && containsWord(commandLine, "setvrsrf32")) {
+    computeInstallDir();
+    bool refused = isNotAdministrator();
+    if (options.silent || options.logRequested) {
+        openSetupLog(options.logPath);
+        logStart(commandLine, options);
+    }
+    // Binds silent mode as well.
+    if (refused) {
+        plat::messageBoxW(notAdministratorMessage, u"智能Marl", plat::mbOk);
+        noteOutcome(exitNotAdministrator);
+        return endRun(options);
+    }
+
+    if (options.silent) {
         silentInstall(instance);
-        return 0;
+        plat::startProgramsHidden(false);
+        return endRun(options);
     }
 
     setWizardInstance(instance);
-    if (previousInstance != nullptr) return 0;
-    if (!registerMainWindowClass(instance)) return 0;
-    if (!createMainWindow(instance, showCommand)) return 0;
+    if (previousInstance != nullptr || !registerMainWindowClass(instance) ||
+        !createMainWindow(instance, showCommand))
+        return endRun(options);
 
     plat::Message message;
     while (plat::getMessage(message) > 0) {
         plat::translateMessage(message);
         plat::dispatchMessage(message);
     }
-    return static_cast<int>(message.wParam);
+    int code = endRun(options);
+    // The final message's wParam (PostQuitMessage's 0), unless a log asked for the outcome.
+    return options.logRequested ? code : static_cast<int>(message.wParam);
 }

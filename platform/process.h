@@ -6,6 +6,10 @@ namespace plat {
 
 constexpr unsigned swShow = 5;
 
+// From here on every program started shows no window (SW_HIDE whatever was asked): a run that
+// nobody watches puts nothing on the screen.
+void startProgramsHidden(bool hidden);
+
 // WinExec: above 31 when the program started, else an error code (2: file not found).
 unsigned winExec(const char* commandLine, unsigned show);
 

@@ -51,6 +51,14 @@ unsigned getSystemDirectoryW(char16_t* out, unsigned capacity);
 unsigned getCurrentDirectory(char* out, unsigned capacity);
 unsigned getDriveType(const char* root);
 
+// GetTempPathA: the temporary folder with its trailing backslash; 0 with an empty text when it
+// does not fit.
+unsigned getTempPath(char* out, unsigned capacity);
+struct LocalTime {
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+LocalTime getLocalTime();
+
 uint32_t getTickCount();
 void sleep(uint32_t milliseconds);
 

@@ -44,9 +44,15 @@ int messageBoxA(const char* text, const char* caption, unsigned type);
 // Console tools have no desktop: their message boxes go to this sink instead, which answers.
 using MessageSink = int (*)(const char16_t* text, const char16_t* caption, unsigned type);
 void setMessageSink(MessageSink sink);
+// Told of every message box once it has been answered, shown or sunk (a log keeps them).
+using MessageObserver = void (*)(const char16_t* text, const char16_t* caption, unsigned type,
+                                 int answer);
+void setMessageObserver(MessageObserver observer);
 
 // The program's GBK texts in UTF-16 (undecodable bytes become U+FFFD or '?').
 std::u16string wideFromGbk(const char* text);
+// A text in the system's ANSI code page (the command line, paths) in UTF-16.
+std::u16string wideFromAnsi(const char* text);
 // A command-line argument as the program's 8-bit text (Linux: UTF-8 to GBK; Windows: as given).
 std::string nativeArgument(const char* argument);
 // Console output in the console's encoding (UTF-8 on Linux, the console's code page on Windows).

@@ -145,6 +145,7 @@ Machine::Machine(Os os) {
     if (is64) makeDirectories(sysWow64Dir());
     redirectionDisabled = false;
     makeDirectories(currentDirectory);
+    makeDirectories(tempDir);
     makeDirectories(programFilesFolder);
     if (is64) makeDirectories("C:\\Program Files");  // the 64-bit one beside the (x86) folder
 }

@@ -12,6 +12,7 @@
 #include "platform/sim/dialog_sim.h"
 #include "platform/sim/desktop_sim.h"
 #include "platform/sim/registry_sim.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 namespace sim {
@@ -62,6 +63,8 @@ public:
     std::map<char, unsigned> driveTypes;  // lower-case letter -> drive type; others: no root
     bool hasMd5 = true;  // advapi32's MD5 routines can be loaded
     uint32_t tickCount = 100000;
+    std::string tempDir = "C:\\temp\\";  // GetTempPathA, with its backslash
+    plat::LocalTime localTime{2026, 12, 8, 9, 30, 5};
     uint32_t sleptMilliseconds = 0;
 
     std::string systemDir() const { return windowsDir + "\\system32"; }

@@ -104,8 +104,15 @@ void registerModule(sim::Machine& m, sim::StartedProgram& started,
 
 }  // namespace
 
+namespace {
+bool hiddenPrograms = false;
+}
+
+void startProgramsHidden(bool hidden) { hiddenPrograms = hidden; }
+
 unsigned winExec(const char* commandLine, unsigned show) {
     sim::Machine& m = machine();
+    if (hiddenPrograms) show = 0;  // SW_HIDE
     // A program that cannot be started (no memory, refused by a guard): nothing runs.
     if (m.faultHere("program start")) return 0;
     sim::StartedProgram started;

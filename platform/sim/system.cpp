@@ -135,6 +135,18 @@ unsigned getDriveType(const char* root) {
     return it == m.driveTypes.end() ? driveNoRootDir : it->second;
 }
 
+unsigned getTempPath(char* out, unsigned capacity) {
+    std::string temp = machine().tempDir;
+    if (capacity == 0 || temp.size() + 1 > capacity) {
+        if (capacity > 0) out[0] = '\0';
+        return 0;
+    }
+    std::memcpy(out, temp.c_str(), temp.size() + 1);
+    return static_cast<unsigned>(temp.size());
+}
+
+LocalTime getLocalTime() { return machine().localTime; }
+
 uint32_t getTickCount() { return machine().tickCount; }
 
 void sleep(uint32_t milliseconds) {

@@ -10,6 +10,7 @@ namespace plat {
 namespace {
 
 MessageSink messageSink = nullptr;
+MessageObserver messageObserver = nullptr;
 
 sim::Machine& machine() {
     if (sim::Machine* m = sim::current()) return *m;
@@ -17,7 +18,15 @@ sim::Machine& machine() {
     std::abort();
 }
 
+int answered(std::u16string text, std::u16string caption, unsigned type);
+
 int record(std::u16string text, std::u16string caption, unsigned type) {
+    int answer = answered(text, caption, type);
+    if (messageObserver != nullptr) messageObserver(text.c_str(), caption.c_str(), type, answer);
+    return answer;
+}
+
+int answered(std::u16string text, std::u16string caption, unsigned type) {
     if (messageSink != nullptr) return messageSink(text.c_str(), caption.c_str(), type);
     sim::Machine& m = machine();
     if (m.duringMessageBox) m.duringMessageBox();
@@ -36,6 +45,10 @@ int record(std::u16string text, std::u16string caption, unsigned type) {
 }  // namespace
 
 void setMessageSink(MessageSink sink) { messageSink = sink; }
+void setMessageObserver(MessageObserver observer) { messageObserver = observer; }
+
+// The simulated system's ANSI code page is GBK.
+std::u16string wideFromAnsi(const char* text) { return sim::fromGbk(text ? text : ""); }
 
 std::u16string wideFromGbk(const char* text) { return sim::fromGbk(text ? text : ""); }
 

@@ -4,6 +4,14 @@
 
 namespace plat {
 
-unsigned winExec(const char* commandLine, unsigned show) { return WinExec(commandLine, show); }
+namespace {
+bool hiddenPrograms = false;
+}
+
+void startProgramsHidden(bool hidden) { hiddenPrograms = hidden; }
+
+unsigned winExec(const char* commandLine, unsigned show) {
+    return WinExec(commandLine, hiddenPrograms ? SW_HIDE : show);
+}
 
 }  // namespace plat

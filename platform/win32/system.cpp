@@ -132,6 +132,22 @@ unsigned getCurrentDirectory(char* out, unsigned capacity) {
 
 unsigned getDriveType(const char* root) { return GetDriveTypeA(root); }
 
+unsigned getTempPath(char* out, unsigned capacity) {
+    if (capacity == 0) return 0;
+    DWORD length = GetTempPathA(capacity, out);
+    if (length == 0 || length >= capacity) {
+        out[0] = '\0';
+        return 0;
+    }
+    return length;
+}
+
+LocalTime getLocalTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 uint32_t getTickCount() { return GetTickCount(); }
 
 void sleep(uint32_t milliseconds) { Sleep(milliseconds); }

@@ -18,6 +18,12 @@ LRESULT CALLBACK trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 MessageSink messageSink = nullptr;
+MessageObserver messageObserver = nullptr;
+
+int observed(const char16_t* text, const char16_t* caption, unsigned type, int answer) {
+    if (messageObserver != nullptr) messageObserver(text, caption, type, answer);
+    return answer;
+}
 
 std::vector<wchar_t> fromGbk(const char* text) {
     if (text == nullptr) text = "";
@@ -31,6 +37,16 @@ std::vector<wchar_t> fromGbk(const char* text) {
 }  // namespace
 
 void setMessageSink(MessageSink sink) { messageSink = sink; }
+void setMessageObserver(MessageObserver observer) { messageObserver = observer; }
+
+std::u16string wideFromAnsi(const char* text) {
+    if (text == nullptr) text = "";
+    int length = static_cast<int>(std::strlen(text));
+    int needed = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<size_t>(needed > 0 ? needed : 0) + 1, L'\0');
+    if (needed > 0) MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), needed);
+    return std::u16string(reinterpret_cast<const char16_t*>(wide.data()));
+}
 
 std::u16string wideFromGbk(const char* text) {
     std::vector<wchar_t> wide = fromGbk(text);
@@ -55,18 +71,19 @@ void writeConsole(bool toError, const std::u16string& text) {
 }
 
 int messageBoxW(const char16_t* text, const char16_t* caption, unsigned type) {
-    if (messageSink != nullptr) return messageSink(text, caption, type);
-    return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
-                       reinterpret_cast<const wchar_t*>(caption), type);
+    if (messageSink != nullptr) return observed(text, caption, type, messageSink(text, caption, type));
+    return observed(text, caption, type,
+                    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
+                                reinterpret_cast<const wchar_t*>(caption), type));
 }
 
 int messageBoxA(const char* text, const char* caption, unsigned type) {
     std::vector<wchar_t> wideText = fromGbk(text);
     std::vector<wchar_t> wideCaption = fromGbk(caption);
-    if (messageSink != nullptr)
-        return messageSink(reinterpret_cast<const char16_t*>(wideText.data()),
-                           reinterpret_cast<const char16_t*>(wideCaption.data()), type);
-    return MessageBoxW(nullptr, wideText.data(), wideCaption.data(), type);
+    const char16_t* text16 = reinterpret_cast<const char16_t*>(wideText.data());
+    const char16_t* caption16 = reinterpret_cast<const char16_t*>(wideCaption.data());
+    if (messageSink != nullptr) return observed(text16, caption16, type, messageSink(text16, caption16, type));
+    return observed(text16, caption16, type, MessageBoxW(nullptr, wideText.data(), wideCaption.data(), type));
 }
 
 uint16_t registerWindowClass(const WindowClass& windowClass) {
