@@ -65,6 +65,45 @@ def read_container(data: bytes) -> Container:
 # ---------------------------------------------------------------- Windows executables
 
 
+def read_version_info(data: bytes) -> dict:
+    """A VS_VERSIONINFO resource: the fixed file version, the string tables by their key
+    ("080403A8", ...) and the translations (language, code page)."""
+
+    def block(at: int) -> tuple[str, int, bytes, list, int]:
+        length, value_length, kind = struct.unpack_from("<HHH", data, at)
+        end = at + length
+        key_at = at + 6
+        key_end = key_at
+        while data[key_end:key_end + 2] != b"\0\0":
+            key_end += 2
+        key = data[key_at:key_end].decode("utf-16-le")
+        value_at = (key_end + 2 + 3) & ~3
+        size = value_length * 2 if kind == 1 else value_length  # text values count characters
+        value = data[value_at:value_at + size]
+        children, child = [], (value_at + size + 3) & ~3
+        while child < end:
+            parsed = block(child)
+            children.append(parsed)
+            child = (parsed[4] + 3) & ~3
+        return key, kind, value, children, end
+
+    key, _, fixed, children, _ = block(0)
+    if key != "VS_VERSION_INFO" or struct.unpack_from("<I", fixed, 0)[0] != 0xFEEF04BD:
+        raise ValueError("no version resource")
+    ms, ls = struct.unpack_from("<II", fixed, 8)
+    result = {"file_version": (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), "strings": {}, "translations": []}
+    for child_key, _, _, grandchildren, _ in children:
+        if child_key == "StringFileInfo":
+            for table, _, _, strings, _ in grandchildren:
+                result["strings"][table] = {
+                    name: value.decode("utf-16-le").rstrip("\0") for name, _, value, _, _ in strings}
+        elif child_key == "VarFileInfo":
+            for _, _, value, _, _ in grandchildren:
+                words = struct.unpack(f"<{len(value) // 2}H", value)
+                result["translations"] = list(zip(words[0::2], words[1::2]))
+    return result
+
+
 @dataclasses.dataclass
 class Resource:
     type: int | str

@@ -10,7 +10,7 @@ import pytest
 
 import readers
 
-RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
+RT_ICON, RT_DIALOG, RT_VERSION, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 16, 14, 24
 CHINESE_PRC, CHINESE_TAIWAN, ENGLISH_US = 2052, 1028, 1033
 
 WS_POPUP, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x00C00000, 0x00080000
@@ -61,6 +61,7 @@ def test_resource_list(resources):
     icon_languages = {r.language for r in resources if r.type in (RT_ICON, RT_GROUP_ICON, RT_MANIFEST)}
     (neutral,) = icon_languages  # icon and manifest as the resource compiler leaves them
     assert listing == sorted([
+        (str(RT_VERSION), "1", 0),
         (str(RT_ICON), "1", neutral),
         (str(RT_DIALOG), "PYKEY", CHINESE_PRC),
         (str(RT_DIALOG), "PYKEYB", CHINESE_TAIWAN),
@@ -119,3 +120,34 @@ def test_program_needs_no_dll_of_its_own(bin_dir):
     imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", listing)}
     assert imported <= {"advapi32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "msvcrt.dll",
                         "shell32.dll", "user32.dll", "comctl32.dll"}, imported
+
+
+# What Explorer's details and deployment tools read, in the three languages.
+VERSION_STRINGS = {
+    "080403A8": {"CompanyName": "Vornel 智能Marl软件", "ProductName": "智能Marl输入平台",
+                 "LegalCopyright": "版权所有 (C) 2026 Vornel"},
+    "040403B6": {"CompanyName": "Vornel 智能Marl軟體", "ProductName": "智能Marl輸入平台",
+                 "LegalCopyright": "版權所有 (C) 2026 Vornel"},
+    "040904B0": {"CompanyName": "Vornel", "ProductName": "Marl Input Platform",
+                 "LegalCopyright": "Copyright (C) 2026 Vornel"},
+}
+DESCRIPTIONS = {
+    "vornsetup.exe": {"080403A8": "智能Marl输入平台 9.0 安装程序", "040403B6": "智能Marl輸入平台 9.0 安裝程式",
+                      "040904B0": "Marl Input Platform 9.0 Setup"},
+    "vorndel8.exe": {"080403A8": "智能Marl输入平台 9.0 卸载程序", "040403B6": "智能Marl輸入平台 9.0 解除安裝程式",
+                     "040904B0": "Marl Input Platform 9.0 Uninstaller"},
+}
+
+
+@pytest.mark.parametrize("program", sorted(DESCRIPTIONS))
+def test_version_resource(bin_dir, program):
+    pe = readers.read_pe((bin_dir / program).read_bytes())
+    (resource,) = [r for r in pe.resources if r.type == RT_VERSION]
+    info = readers.read_version_info(resource.data)
+    assert info["file_version"] == (9, 0, 0, 0)
+    assert info["translations"] == [(0x0804, 936), (0x0404, 950), (0x0409, 1200)]
+    assert set(info["strings"]) == set(VERSION_STRINGS)
+    for table, fixed in VERSION_STRINGS.items():
+        assert info["strings"][table] == {
+            **fixed, "FileDescription": DESCRIPTIONS[program][table], "FileVersion": "9.0.0.0",
+            "ProductVersion": "9.0", "InternalName": program[:-4], "OriginalFilename": program}, table
