@@ -142,6 +142,15 @@ def test_gone_goes_on_once_no_window_of_the_class_is_left(win10, boxes):
     assert not any("error" in line for line in run.boxes + run.actions), run.output
 
 
+def test_every_window_that_comes_up_is_recorded(win10, boxes):
+    run = win10.run(boxes, "wizard", answers=["CLICK 90 257"], timeout=60)
+    assert run.exit_code == 0, run.output
+    seen = {(w["seen"], w["by"]) for w in run.windows}
+    # The stand-in wizard, its dialog and its box; nothing of what was there before.
+    assert {("installWClass", "program"), ("#32770", "program")} <= seen, run.windows
+    assert all(w["by"] == "program" for w in run.windows), run.windows
+
+
 def test_shot_without_a_folder_is_skipped(win10, boxes):
     run = win10.run(boxes, "wizard", answers=["SHOT first", "CLICK 90 257", "DIALOG 105"], timeout=60)
     assert run.exit_code == 0, run.output

@@ -419,6 +419,9 @@ class Run:
     actions: list[dict[str, str]] = dataclasses.field(default_factory=list)
     # Screenshots taken for SHOT commands, by name.
     shots: dict[str, Path] = dataclasses.field(default_factory=dict)
+    # Every visible top-level window that came up while the program ran (class, title, and
+    # whether the program's own), in order.
+    windows: list[dict[str, str]] = dataclasses.field(default_factory=list)
 
 
 def _decode_reg_string(text: str) -> str:
@@ -574,9 +577,10 @@ class Machine:
         exact = re.search(r"vornrobot: exit code (\d+)", output)
         exit_code = int(exact.group(1)) if exact else result.returncode
         lines = [json.loads(line) for line in transcript.read_text(encoding="utf-8").splitlines() if line]
-        boxes = [line for line in lines if "action" not in line]
+        boxes = [line for line in lines if "action" not in line and "seen" not in line]
         actions = [line for line in lines if "action" in line]
-        return Run(exit_code, boxes, output, actions, taken)
+        windows = [line for line in lines if "seen" in line]
+        return Run(exit_code, boxes, output, actions, taken, windows)
 
     def _take_requested_shots(self, folder: Path, taken: dict[str, Path], problems: list[str]) -> None:
         """Answer the robot's NAME.request files with a screenshot NAME.png of the display."""

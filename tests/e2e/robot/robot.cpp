@@ -45,6 +45,8 @@
 //   {"caption": "...", "clicked": "111 102 105", "checked": "102 111"}
 //                    a dialog: the ids clicked, and the checked radio buttons and
 //                    check boxes just before the last click
+//   {"seen": CLASS, "title": ..., "by": "program"|"other"}   a visible top-level window
+//                    that came up (any process's; those there at the start are not listed)
 //   {"action": "click", "at": "90,257"}  and "rclick", "type" (with "text" and
 //                    "read": what the control held afterwards), "window", "box",
 //                    "wait", "idle", "shot" (with "name"; "skipped" without --shots)
@@ -67,6 +69,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <set>
 #include <vector>
 
 namespace {
@@ -418,6 +421,18 @@ BOOL CALLBACK collectTop(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK collectVisible(HWND hwnd, LPARAM param) {
+    if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+// Every visible top-level window on the desktop, whoever's.
+std::vector<HWND> visibleWindows() {
+    std::vector<HWND> found;
+    EnumWindows(collectVisible, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 // The process's visible top-level windows of a class, in Z order.
 std::vector<HWND> windowsOf(DWORD pid, const std::wstring& cls) {
     TopSearch search{pid, &cls, {}};
@@ -567,6 +582,8 @@ bool fileExists(const std::wstring& path) {
 
 std::wstring quoteArgument(const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    // One that holds quotes already is written as a deployment tool would write it: as it is.
+    if (arg.find(L'"') != std::wstring::npos) return arg;
     std::wstring out = L"\"";
     size_t backslashes = 0;
     for (wchar_t c : arg) {
@@ -640,10 +657,21 @@ public:
     Robot(const Options& options, std::vector<Command> script, Transcript& transcript,
           HANDLE process, DWORD pid)
         : options_(options), script_(std::move(script)), transcript_(transcript),
-          process_(process), pid_(pid) {}
+          process_(process), pid_(pid) {
+        // What was on the screen before the program started is not the program's doing.
+        for (HWND window : visibleWindows()) seenWindows_.insert(window);
+    }
 
-    // One poll: the boxes and dialogs that are up, then the command in hand.
+    // One poll: every window that has come up since the last, the boxes and dialogs that are up,
+    // then the command in hand.
     void poll(ULONGLONG now) {
+        for (HWND window : visibleWindows()) {
+            if (!seenWindows_.insert(window).second) continue;
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            transcript_.write({{"seen", className(window)}, {"title", windowText(window)},
+                               {"by", owner == pid_ ? L"program" : L"other"}});
+        }
         for (HWND window : windowsOf(pid_, L"#32770")) meet(window, now);
         // Forget windows that are gone, so a recycled handle counts as a new one.
         for (auto it = answered_.begin(); it != answered_.end();)
@@ -666,6 +694,8 @@ private:
         stepStarted_ = now;
         stepState_ = 0;
     }
+
+    std::set<HWND> seenWindows_;
 
     // The note for a box or dialog the command in hand is not meant for.
     std::wstring unexpected(const wchar_t* what) const {
