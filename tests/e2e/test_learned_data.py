@@ -8,26 +8,20 @@ byte for byte.
 
 from __future__ import annotations
 
-import os
 import struct
-from pathlib import Path
 
-import pytest
-
+from conftest import DAMAGED_ENTRY
 from vornwine import ABSENT
 from wizard_targets import NEXT
 
 SETUP = "vornsetup.exe"
 INSTALL_DIR = "C:\\Program Files\\vornel8\\"
-PAYLOAD = Path(os.environ.get("VORN_PAYLOAD", Path(__file__).resolve().parents[2] / "build" / "payload" / "payload.vrz"))
 
 # Learnt through a ".bak" copy beside them, then the files packed as they are.
 COPIED = ["vorncyzk", "vrszsj43", "cfontset", "cwbzlcz1", "vrwbcmxz", "vrdhzcm", "vorndhz", "vrgbkhz"]
 AS_IS = ["vrszsj43.vrh", "vorndwdw.txt", "vornzdym.vrh", "vrpyzdym.vrh", "vrwbpy.txt", "vornynhz.txt",
          "vornzdfh.vrh", "userck.txt", "delck.txt", "ftvrzdym.txt", "ftpyzdym.txt", "cwb.ov1",
          "vornpymb.ov1", "vrgbkbh.vrh", "vrszsj05.vrh", "vrszsj06.vrh"]
-# A file of the payload that is none of the learnt ones.
-DAMAGED_ENTRY = "vrspeeke.txt"
 
 
 def stored_library(phrases: list[str]) -> bytes:
@@ -45,34 +39,6 @@ def learned_contents() -> dict[str, bytes]:
     for name in AS_IS[1:]:
         files[name] = f"{name}: 用户的数据\r\n".encode("gbk") * 8
     return files
-
-
-def entry_data_offset(container: bytes, wanted: str) -> tuple[int, int]:
-    """Where an entry's compressed data start in the container, and their length."""
-    (count,) = struct.unpack_from("<I", container, 6)
-    pos = 10
-    for _ in range(count):
-        name = container[pos + 2:pos + 18].split(b"\0")[0].decode("gbk")
-        (length,) = struct.unpack_from("<I", container, pos + 52)
-        if name == wanted:
-            return pos + 56, length
-        pos += 56 + length
-    raise AssertionError(f"{wanted} is not in the payload")
-
-
-@pytest.fixture(scope="module")
-def damaged_setup(bin_dir, tmp_path_factory) -> Path:
-    """A copy of the setup whose embedded payload has one byte of one entry's data changed."""
-    exe = (bin_dir / SETUP).read_bytes()
-    payload = PAYLOAD.read_bytes()
-    at = exe.find(payload)
-    assert at > 0 and exe.count(payload[:4096]) == 1, "the payload is embedded once, whole"
-    data, length = entry_data_offset(payload, DAMAGED_ENTRY)
-    damaged = bytearray(exe)
-    damaged[at + data + length // 2] ^= 0x5A
-    path = tmp_path_factory.mktemp("damaged") / SETUP
-    path.write_bytes(bytes(damaged))
-    return path
 
 
 def learnt_files_back(m, learned: dict[str, bytes], gone: set[str] = frozenset()) -> list[str]:

@@ -57,11 +57,20 @@ SCENARIOS = [
         files_before={WINDOWS_PATH_FILE: b"D:\\old\\vornel8\\", DRIVE_PATH_FILE: b"D:\\old\\vornel8\\"},
         files_after={WINDOWS_PATH_FILE: INSTALL_DIR, DRIVE_PATH_FILE: INSTALL_DIR},
     ),
-    # The Windows directory cannot be written: the program refuses, in silent mode too.
-    # The check leaves the second copy holding the real install directory.
+    # The Windows directory cannot be written: the program refuses, in silent mode too, where
+    # nobody would see a box: the exit code and the log tell it there. The check leaves the
+    # second copy holding the real install directory.
     Scenario(
         "refused-without-administrator-rights",
         "win10-64",
+        files_before={WINDOWS_PATH_FILE: UNWRITABLE},
+        exit_code=7,
+        files_after={DRIVE_PATH_FILE: INSTALL_DIR},
+    ),
+    Scenario(
+        "refused-in-the-wizard",
+        "win10-64",
+        args=(),
         files_before={WINDOWS_PATH_FILE: UNWRITABLE},
         boxes=[NOT_ADMINISTRATOR],
         files_after={DRIVE_PATH_FILE: INSTALL_DIR},

@@ -1,0 +1,108 @@
+"""Silent deployment as administrators run it: no window at any time, a log, the exit codes.
+
+Each scenario is data: the configuration, what is done to the machine or the setup first, the
+command line, then the exit code, the log's messages and its last line. The robot records every
+window that comes up; there must be none.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import re
+import subprocess
+import time
+
+import pytest
+
+import expected
+from conftest import DAMAGED_ENTRY
+from vornwine import UNWRITABLE
+
+SETUP = "vornsetup.exe"
+# GetTempPathA of the prefixes' user.
+DEFAULT_LOG = r"C:\users\root\Temp\vornsetup.log"
+EXTRACTION = f"没有成功解压复制{DAMAGED_ENTRY}文件！请重新下载安装。"
+INCOMPLETE = "文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。"
+NOT_ADMINISTRATOR = ("本安装程序需要以管理员权限运行，请退出后重新以管理员权限运行。"
+                     "（运行方式为：用鼠标右键点击安装程序，在弹出菜单中点击“以管理员身份运行”）")
+IN_USE = ("智能Marl安装软件检测到有下列 1 个软件在使用智能Marl输入法:\\r\\n\\r\\n\u3000\u30001：记事本 - 笔记.txt"
+          "\\r\\n\\r\\n\\r\\n请关闭上述软件后再继续安装！\\r\\n如无法关闭，则请将智能Marl设置为非默认输入法后，重新启动机器进行安装！")
+RESULTS = {0: "installed", 4: "installed from an incomplete or damaged payload",
+           5: "not installed: programs use the input method", 7: "not installed: no administrator rights"}
+
+
+@dataclasses.dataclass
+class Scenario:
+    name: str
+    config: str
+    args: tuple[str, ...] = ("setvrsrf32",)
+    damaged: bool = False
+    files_before: dict = dataclasses.field(default_factory=dict)
+    holder: str | None = None  # a program with a window of this class, open during the run
+    exit_code: int = 0
+    # (stage, caption, text) of each logged message, in order.
+    messages: list = dataclasses.field(default_factory=list)
+    log: str = DEFAULT_LOG
+    installed: bool = True
+
+
+SCENARIOS = [
+    Scenario("win10-64", "win10-64"),
+    Scenario("xp-32", "xp-32", args=("/S",)),
+    Scenario("damaged", "win10-64", damaged=True, exit_code=4,
+             messages=[("10042", "智能Marl安装", EXTRACTION), ("10042", "智能Marl(Qolvane)安装", INCOMPLETE)]),
+    Scenario("not-administrator", "win10-64", files_before={r"C:\windows\vornpat8.vrh": UNWRITABLE},
+             exit_code=7, messages=[("0", "智能Marl", NOT_ADMINISTRATOR)], installed=False),
+    Scenario("in-use", "win10-64", holder="UIQVTK", exit_code=5,
+             messages=[("1002", "智能Marl", IN_USE)], installed=False),
+    Scenario("log-path", "xp-32", args=("/VERYSILENT", '/LOG="C:\\部署 日志\\安装 记录.log"'),
+             files_before={"C:\\部署 日志\\placeholder": b""}, log="C:\\部署 日志\\安装 记录.log"),
+]
+
+
+def log_lines(m, path: str) -> list[list[str]]:
+    content = m.read_file(path)
+    assert isinstance(content, bytes), f"no log at {path}"
+    return [line.split("\t") for line in content.decode("utf-8").split("\r\n") if line]
+
+
+@pytest.mark.parametrize("case", SCENARIOS, ids=lambda c: c.name)
+def test_silent_deployment(machine, bin_dir, damaged_setup, case):
+    m = machine(case.config)
+    m.set_files(case.files_before)
+    setup = damaged_setup if case.damaged else bin_dir / SETUP
+    holder = None
+    if case.holder:
+        holder = subprocess.Popen(["wine", str(bin_dir / "vornboxes.exe"), "holder", case.holder, "30"],
+                                  env=m.env, cwd=m.work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while not (m.work / "holder.ready").exists():
+            assert time.monotonic() < deadline and holder.poll() is None, "the holder did not start"
+            time.sleep(0.2)
+    try:
+        run = m.run(setup, *case.args, timeout=120)
+    finally:
+        if holder:
+            holder.kill()
+            holder.wait(timeout=60)
+    m.wait()
+    assert run.exit_code == case.exit_code, run.output
+    # Nothing on the screen at any time: no box, no window, no console of a program started.
+    assert run.windows == [] and run.boxes == [], run.windows + run.boxes
+
+    lines = log_lines(m, case.log)
+    first, records, last = lines[0], lines[1:-1], lines[-1]
+    command = " ".join(case.args)
+    bits = "64" if case.config.endswith("-64") else "32"
+    assert first[:2] == ["vornsetup 9.0", f"command={command}"], first
+    assert re.fullmatch(rf"windows=(10\.0|5\.1)\.\d+ {bits}-bit", first[2]), first
+    assert first[3:] == ["oemcp=936", r"installdir=C:\Program Files\vornel8" + "\\", "previousdir="], first
+    stamp = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
+    assert all(re.fullmatch(stamp, r[0]) and r[4] == "OK" for r in records), records
+    assert [(r[1].removeprefix("stage="), r[2], r[3]) for r in records] == case.messages
+    assert last == [f"result={RESULTS[case.exit_code]}", f"exit={case.exit_code}"]
+
+    installed = m.read_file(expected.INSTALL_DIR + "vornel4.ime")
+    assert (installed == expected.payload()["vornel4.ime"]) if case.installed else not isinstance(installed, bytes)
+    if case.log != DEFAULT_LOG:
+        assert not isinstance(m.read_file(DEFAULT_LOG), bytes)
