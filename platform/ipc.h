@@ -27,7 +27,10 @@ struct CopyData {
     uint32_t cbData;
     const void* lpData;
 };
-// SendMessageA(window, WM_COPYDATA, wParam, &data); waits until the window has handled it.
+// WM_COPYDATA sent to the window (SendMessageTimeoutA with SMTO_ABORTIFHUNG): waits until the
+// window has handled it, but at most copyDataTimeout milliseconds, and not at all for a window
+// that Windows already knows to be hung. The window's answer, 0 when it gave none in time.
+constexpr unsigned copyDataTimeout = 5000;
 intptr_t sendCopyData(WindowHandle window, uintptr_t wParam, const CopyData* data);
 
 // OpenFileMappingA with FILE_MAP_WRITE and inheritance: true when the mapping exists (the

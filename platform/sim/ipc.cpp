@@ -58,6 +58,10 @@ intptr_t sendCopyData(WindowHandle window, uintptr_t, const CopyData* data) {
     sim::Machine::Window* w = m.window(id(window));
     if (w == nullptr) return 0;
     if (w->faultOnCopyData) sim::raiseFault();
+    if (w->hung) {
+        m.sleptMilliseconds += copyDataTimeout;  // the time the call waits before it gives up
+        return 0;
+    }
     std::string bytes(static_cast<const char*>(data->lpData), data->cbData);
     w->copyData.emplace_back(data->dwData, bytes);
     if (w->closesOnNotification && data->dwData == 3599 &&

@@ -110,6 +110,7 @@ public:
         std::u16string title;
         uintptr_t parent = 0;   // parent or owner
         bool faultOnCopyData = false;
+        bool hung = false;  // never answers a message sent to it
         bool closesOnNotification = false;  // the server: ends on 3599 "VKSRF=2"
         std::vector<std::pair<uintptr_t, std::string>> copyData;  // dwData and the bytes received
     };

@@ -50,8 +50,12 @@ bool isWindow(WindowHandle window) { return IsWindow(static_cast<HWND>(window)) 
 
 intptr_t sendCopyData(WindowHandle window, uintptr_t wParam, const CopyData* data) {
     static_assert(sizeof(CopyData) == sizeof(COPYDATASTRUCT));
-    return SendMessageA(static_cast<HWND>(window), WM_COPYDATA, wParam,
-                        reinterpret_cast<LPARAM>(data));
+    // A server that never answers must not hold the install for ever.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(static_cast<HWND>(window), WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(data),
+                             SMTO_ABORTIFHUNG, copyDataTimeout, &answer))
+        return 0;
+    return static_cast<intptr_t>(answer);
 }
 
 bool fileMappingExists(const char* name) {

@@ -18,6 +18,10 @@
 //                          "记事本 - 笔记.txt" owning a popup of class CLASS (as the input
 //                          method's interface window would be); writes "holder.ready" in
 //                          the current directory once they exist; ends after SECONDS
+//   vornboxes.exe hungwindow CLASS SECONDS
+//                          a hidden top-level window of class CLASS whose thread never
+//                          reads its messages (a hung program); writes "hung.ready" once
+//                          it exists; ends after SECONDS
 //   vornboxes.exe waitwindow CLASS
 //                          waits up to 30 s for a top-level window of class CLASS:
 //                          exits 0 when there is one, 1 when none came
@@ -206,6 +210,23 @@ int holder(HINSTANCE instance, const std::wstring& className, int seconds) {
     return 0;
 }
 
+// A window that is there but never answers: its thread sleeps instead of reading messages.
+int hungWindow(HINSTANCE instance, const std::wstring& className, int seconds) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.lpszClassName = className.c_str();
+    RegisterClassW(&wc);
+    if (!CreateWindowExW(WS_EX_TOOLWINDOW, className.c_str(), className.c_str(), WS_POPUP, 0, 0, 0, 0,
+                         nullptr, nullptr, instance, nullptr))
+        return 1;
+    HANDLE ready = CreateFileW(L"hung.ready", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
@@ -225,6 +246,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         const std::wstring className = mode.substr(7, space == std::wstring::npos ? std::wstring::npos : space - 7);
         const int seconds = space == std::wstring::npos ? 10 : _wtoi(mode.c_str() + space + 1);
         return holder(instance, className, seconds);
+    }
+    if (mode.rfind(L"hungwindow ", 0) == 0) {
+        const size_t space = mode.find(L' ', 11);
+        const std::wstring className = mode.substr(11, space == std::wstring::npos ? std::wstring::npos : space - 11);
+        const int seconds = space == std::wstring::npos ? 60 : _wtoi(mode.c_str() + space + 1);
+        return hungWindow(instance, className, seconds);
     }
     if (mode == L"hang") {
         Sleep(INFINITE);

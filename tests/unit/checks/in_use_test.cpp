@@ -99,12 +99,18 @@ TEST_F(InUse, ServerIsNotifiedAndItsProgramMovedAside) {
     EXPECT_GE(m().sleptMilliseconds, 50u);
 }
 
-TEST_F(InUse, FaultWhileNotifyingIsAbsorbed) {
-    m().addWindow("智能Marl输入法", u"").faultOnCopyData = true;
-    m().writeFile(std::string(state.installDir) + "vornel88.exe", "old");
-    stopInputMethodServer();
-    EXPECT_EQ(file(std::string(state.installDir) + "vornel82.exe"), "old");
-    EXPECT_STREQ(state.stageMessage, "智能Marl安装错误Err=100415");
+TEST_F(InUse, AServerThatFaultsOrNeverAnswersDoesNotHoldTheInstall) {
+    for (bool hung : {false, true}) {
+        boot(sim::Os::win10_64);
+        computeInstallDir();
+        sim::Machine::Window& server = m().addWindow("智能Marl输入法", u"");
+        server.faultOnCopyData = !hung;
+        server.hung = hung;
+        m().writeFile(std::string(state.installDir) + "vornel88.exe", "old");
+        stopInputMethodServer();
+        EXPECT_EQ(file(std::string(state.installDir) + "vornel82.exe"), "old") << hung;
+        EXPECT_STREQ(state.stageMessage, "智能Marl安装错误Err=100415") << hung;
+    }
 }
 
 TEST_F(InUse, NoServerNoProgram) {

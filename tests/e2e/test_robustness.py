@@ -1,0 +1,43 @@
+"""Nothing outside can hang or break the install: a server window that never answers, the
+registration programs waited for, the program on the Windows versions it names."""
+
+from __future__ import annotations
+
+import subprocess
+import time
+
+import expected
+
+SETUP = "vornsetup.exe"
+SERVER_CLASS = "智能Marl输入法"
+
+
+def start_and_wait(m, bin_dir, args: list[str], ready: str) -> subprocess.Popen:
+    program = subprocess.Popen(["wine", str(bin_dir / "vornboxes.exe"), *args], env=m.env, cwd=m.work,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 60
+    while not (m.work / ready).exists():
+        assert time.monotonic() < deadline and program.poll() is None, f"{args[0]} did not start"
+        time.sleep(0.2)
+    return program
+
+
+def test_a_server_that_never_answers_does_not_hold_the_install(machine, bin_dir):
+    m = machine("win10-64")
+    first = m.run(bin_dir / SETUP, "/S", timeout=120)
+    assert first.exit_code == 0, first.output
+    m.wait()
+    hung = start_and_wait(m, bin_dir, ["hungwindow", SERVER_CLASS, "180"], "hung.ready")
+    try:
+        started = time.monotonic()
+        run = m.run(bin_dir / SETUP, "/S", timeout=120)
+        took = time.monotonic() - started
+    finally:
+        hung.kill()
+        hung.wait(timeout=60)
+    # Told once, waited for a bounded time, then on as when no server answers.
+    assert run.exit_code == 0, run.output
+    assert took < 60, took
+    shipped = expected.payload()
+    assert m.read_file(expected.INSTALL_DIR + "vornel82.exe") == shipped["vornel88.exe"]
+    assert m.read_file(expected.INSTALL_DIR + "vornel88.exe") == shipped["vornel88.exe"]
