@@ -60,6 +60,8 @@ struct InstallState {
     int32_t progressPosition = 0;
     int32_t progressTotal = 0;
     int32_t inUseCount = 0;
+    // The 64-bit IME completion is set on its timer and has not run yet.
+    uint8_t completionPending = 0;
     // The current user's preload list: layout ids, entry 1 first (the default input method),
     // with each layout's "layout text"; the product's 1-based position in it, 0 when absent.
     char preloadList[preloadCapacity][layoutIdCapacity] = {};

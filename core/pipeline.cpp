@@ -223,6 +223,7 @@ void runInstallPipeline(plat::WindowHandle window) {
         showFinishedPage();
         if (state.interfaceChoice == 0) {
             plat::setTimer(window, completionTimer, completionDelay);
+            state.completionPending = 1;
             endFaultScope();
             return;
         }
@@ -239,6 +240,7 @@ void finishInstall(plat::WindowHandle window) {
 
 void finishAfterDelay(plat::WindowHandle window) {
     plat::killTimer(window, completionTimer);
+    state.completionPending = 0;
     showFinishedPage();
     copyModuleVerified("vornel4.ime", "vornel4.ime", targetSysWow64);
     finalTsfCheck();

@@ -23,13 +23,31 @@ constexpr int windowWidth = 400;
 constexpr int windowHeight = 310;
 constexpr size_t titleCapacity = 200;
 
-// The install runs inside the click handler; message boxes' modal loops may deliver a close or
-// a destroy meanwhile. Nothing the install uses may be freed under it: such a request waits
-// until the install has returned.
-bool pipelineRunning = false;
+// The install runs inside the click handler, its completion from a timer; message boxes' modal
+// loops may deliver a close or a destroy meanwhile. Nothing the install uses may be freed under
+// it: such a request waits until the install, its completion and its final messages are done.
+int installSteps = 0;
 bool closeDeferred = false;
 
+bool installBusy() { return installSteps > 0 || state.completionPending != 0; }
+
+// One step of the install from the window procedure; a close that waited is honoured after it,
+// unless the completion is still to come (it ends the wizard itself).
+template <class Step>
+void guarded(plat::WindowHandle window, Step step) {
+    ++installSteps;
+    step();
+    --installSteps;
+    if (closeDeferred && !installBusy()) {
+        closeDeferred = false;
+        plat::postMessage(window, plat::wmDestroy, 0, 0);
+    }
+}
+
+// Inclusive of the edges; an empty rectangle (the emptied choices) holds no point, not even
+// (0,0).
 bool inside(const plat::Rect& r, int x, int y) {
+    if (r.right <= r.left || r.bottom <= r.top) return false;
     return r.left <= x && x <= r.right && r.top <= y && y <= r.bottom;
 }
 
@@ -113,18 +131,6 @@ void onPaint(plat::WindowHandle window) {
     plat::endPaint(window, session);
 }
 
-void runPipelineGuarded(plat::WindowHandle window) {
-    pipelineRunning = true;
-    runInstallPipeline(window);
-    pipelineRunning = false;
-    // A close asked for during the install is honoured now, unless the install goes on from
-    // its timer and ends the wizard itself.
-    if (closeDeferred && state.page != 8) {
-        closeDeferred = false;
-        plat::postMessage(window, plat::wmDestroy, 0, 0);
-    }
-}
-
 void leaveChoiceOrRecordPage() {
     // The shared path texts of the size comparison and the current directory start empty.
     std::memset(state.scratchPath, 0, scratchCapacity);
@@ -149,7 +155,7 @@ void onClick(plat::WindowHandle window, intptr_t lParam) {
     int y = static_cast<int>((static_cast<uint32_t>(lParam) >> 16) & 0xFFFF);
     if (state.page == 7) return;
     if (inside(wizard.quitButtonRect, x, y)) {
-        if (state.page >= 8) finishInstall(window);
+        if (state.page >= 8) guarded(window, [&] { finishInstall(window); });
         else plat::postMessage(window, plat::wmDestroy, 0, 0);
         return;
     }
@@ -173,8 +179,8 @@ void onClick(plat::WindowHandle window, intptr_t lParam) {
     wizard.pinyinEditionRect = wizard.wubiEditionRect = plat::Rect{};
     wizard.tsfInterfaceRect = wizard.imeInterfaceRect = plat::Rect{};
     switch (state.page) {
-        case 6: runPipelineGuarded(window); break;
-        case 9: finishInstall(window); break;
+        case 6: guarded(window, [&] { runInstallPipeline(window); }); break;
+        case 9: guarded(window, [&] { finishInstall(window); }); break;
         case 8:
             state.page = 9;
             plat::invalidate(window, false);
@@ -240,15 +246,15 @@ intptr_t mainWindowProc(plat::WindowHandle window, unsigned message, uintptr_t w
         case plat::wmMouseMove: return 0;
         case plat::wmLButtonDown:
         case plat::wmRButtonDown: onClick(window, lParam); return 0;
-        case plat::wmTimer: finishAfterDelay(window); return 0;
+        case plat::wmTimer: guarded(window, [&] { finishAfterDelay(window); }); return 0;
         case plat::wmClose:
-            if (pipelineRunning) {
+            if (installBusy()) {
                 closeDeferred = true;
                 return 0;
             }
             return plat::defWindowProc(window, message, wParam, lParam);
         case plat::wmDestroy:
-            if (pipelineRunning) {
+            if (installBusy()) {
                 closeDeferred = true;
                 return 0;
             }

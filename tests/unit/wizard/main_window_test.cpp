@@ -4,6 +4,7 @@
 
 #include "../payload/container_builder.h"
 #include "core/install_state.h"
+#include "core/pipeline.h"
 #include "core/startup.h"
 #include "platform/sim/machine.h"
 #include "sim_fixture.h"
@@ -147,6 +148,53 @@ TEST_F(MainWindow, CloseDuringTheInstallWaitsUntilItHasReturned) {
         }
     };
     click(90, 257);
+    EXPECT_GE(closes, 1);
+    EXPECT_NE(state.workBuffer, nullptr);
+    EXPECT_TRUE(destroyPosted());
+}
+
+TEST_F(MainWindow, TheEmptiedChoicesHoldNoPointNotEvenTheCorner) {
+    open(sim::Os::win10_64);
+    click(90, 257);  // on to page 1: the choice rectangles are emptied
+    for (int page : {1, 6, 8, 9}) {
+        state.page = page;
+        state.editionChoice = 0;
+        click(0, 0);
+        EXPECT_EQ(state.editionChoice, 0u) << page;
+        EXPECT_EQ(state.page, page);
+    }
+    EXPECT_TRUE(m().messageBoxes.empty());
+}
+
+TEST_F(MainWindow, ACloseWaitsForTheCompletionAndTheFinalMessages) {
+    // 64-bit Windows, IME interface: the install completes from its timer.
+    open(sim::Os::win10_64);
+    state.interfaceChoice = 0;
+    state.page = 6;
+    click(90, 257);
+    ASSERT_EQ(m().timers.size(), 1u);
+    for (unsigned request : {plat::wmClose, plat::wmDestroy}) {
+        mainWindowProc(wizard.mainWindow, request, 0, 0);
+        EXPECT_NE(state.workBuffer, nullptr);  // nothing freed before the completion ran
+    }
+    EXPECT_FALSE(destroyPosted());
+    size_t before = m().messageBoxes.size();
+    mainWindowProc(wizard.mainWindow, plat::wmTimer, completionTimer, 0);
+    ASSERT_GT(m().messageBoxes.size(), before);
+    EXPECT_EQ(m().messageBoxes.back().text, installedMessage);
+    EXPECT_TRUE(destroyPosted());
+
+    // The finished page's own end: a close in the modal loop of its message waits for it.
+    open(sim::Os::win10_64);
+    state.page = 8;
+    int closes = 0;
+    m().duringMessageBox = [&] {
+        if (closes++ > 0) return;
+        mainWindowProc(wizard.mainWindow, plat::wmClose, 0, 0);
+        mainWindowProc(wizard.mainWindow, plat::wmDestroy, 0, 0);
+        EXPECT_NE(state.workBuffer, nullptr);
+    };
+    click(310, 257);
     EXPECT_GE(closes, 1);
     EXPECT_NE(state.workBuffer, nullptr);
     EXPECT_TRUE(destroyPosted());
