@@ -35,36 +35,53 @@ bool processorFault(DWORD code) {
     }
 }
 
-// Faults that system code raises and handles itself must not be reported as ours: the notifier
-// only hears of faults in this program's own image.
-bool inOwnImage(const void* address) {
-    HMODULE self = GetModuleHandleA(nullptr);
-    MEMORY_BASIC_INFORMATION info;
-    if (VirtualQuery(address, &info, sizeof info) == 0) return false;
-    return info.AllocationBase == self;
+// The thread the notifier was set on: the install's. A fault there is reported wherever it
+// happened, in this program's code, the C runtime or a Windows DLL handed a bad argument.
+DWORD notifiedThread = 0;
+
+void notifyFault() {
+    if (faultNotifier == nullptr || GetCurrentThreadId() != notifiedThread) return;
+    void (*notifier)() = faultNotifier;
+    faultNotifier = nullptr;
+    notifier();
+}
+
+bool absorb() {
+    if (absorbingScope == nullptr) return false;
+    jmp_buf* scope = absorbingScope;
+    absorbingScope = nullptr;
+    longjmp(*scope, 1);
 }
 
 LONG CALLBACK onException(EXCEPTION_POINTERS* pointers) {
-    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
-    if (!processorFault(record->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
-    if (absorbingScope != nullptr) {
-        jmp_buf* scope = absorbingScope;
-        absorbingScope = nullptr;
-        longjmp(*scope, 1);
-    }
-    if (faultNotifier != nullptr && inOwnImage(record->ExceptionAddress)) {
-        void (*notifier)() = faultNotifier;
-        faultNotifier = nullptr;
-        notifier();
-    }
+    if (!processorFault(pointers->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+    absorb();
+    notifyFault();
     return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Where vectored handlers do not exist (before Windows XP), the last-chance filter; it sees
+// only the faults nothing else handled, which are the ones that end the program.
+LPTOP_LEVEL_EXCEPTION_FILTER earlierFilter = nullptr;
+
+LONG WINAPI onUnhandled(EXCEPTION_POINTERS* pointers) {
+    if (processorFault(pointers->ExceptionRecord->ExceptionCode)) {
+        absorb();
+        notifyFault();
+    }
+    return earlierFilter != nullptr ? earlierFilter(pointers) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 void installHandler() {
     static bool installed = false;
     if (installed) return;
-    AddVectoredExceptionHandler(1, onException);
     installed = true;
+    // Windows XP and later: first in line, before a window procedure's caller can swallow it.
+    using Add = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
+    auto add = reinterpret_cast<Add>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "AddVectoredExceptionHandler")));
+    if (add != nullptr && add(1, onException) != nullptr) return;
+    earlierFilter = SetUnhandledExceptionFilter(onUnhandled);
 }
 
 }  // namespace
@@ -86,6 +103,7 @@ bool runAbsorbingFaults(void (*operation)(void* context), void* context) {
 void setFaultNotifier(void (*notifier)()) {
     installHandler();
     faultNotifier = notifier;
+    notifiedThread = GetCurrentThreadId();
 }
 
 }  // namespace plat

@@ -72,7 +72,10 @@ bool isWow64Process(int& wow64) {
 unsigned getNativeProcessorArchitecture() {
     SYSTEM_INFO info;
     std::memset(&info, 0, sizeof info);
-    GetNativeSystemInfo(&info);
+    // Windows XP and later; before that the system's own facts are the native ones.
+    using Fn = void(WINAPI*)(LPSYSTEM_INFO);
+    if (auto native = kernelProc<Fn>("GetNativeSystemInfo")) native(&info);
+    else GetSystemInfo(&info);
     return info.wProcessorArchitecture;
 }
 

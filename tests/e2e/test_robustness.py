@@ -7,6 +7,7 @@ import subprocess
 import time
 
 import expected
+from wizard_targets import NEXT
 
 SETUP = "vornsetup.exe"
 SERVER_CLASS = "智能Marl输入法"
@@ -41,3 +42,23 @@ def test_a_server_that_never_answers_does_not_hold_the_install(machine, bin_dir)
     shipped = expected.payload()
     assert m.read_file(expected.INSTALL_DIR + "vornel82.exe") == shipped["vornel88.exe"]
     assert m.read_file(expected.INSTALL_DIR + "vornel88.exe") == shipped["vornel88.exe"]
+
+
+def test_a_fault_inside_a_windows_dll_names_the_stage(machine, bin_dir):
+    """A processor fault on the install's thread is reported with the stage in progress wherever
+    it happens: here inside shell32, whose code page the robot makes inaccessible while the skin
+    dialog is up, so that the next call the install makes there (the Program Files folder,
+    asked again by the settings files) faults in Windows' code, not the program's."""
+    m = machine("win10-64")
+    # No crash dialog: the system's handling of the fault ends the program at once.
+    m.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
+    script = ["WINDOW", NEXT, NEXT, NEXT, "BOX", "POISON shell32.dll SHGetSpecialFolderPathA", "DIALOG 105",
+              "BOX", "OK"]
+    run = m.run(bin_dir / SETUP, answers=script, timeout=120)
+    assert [a for a in run.actions if "error" in a] == [], run.output
+    assert run.boxes == [
+        {"caption": "智能Marl皮肤及窗口模式选择", "clicked": "105", "checked": "101 110"},
+        {"caption": "智能Marl(Qolvane)安装", "text": "智能Marl安装错误Err=10141", "button": "OK"},
+    ], run.output
+    # Then the system's handling: the program ends with the access violation.
+    assert run.exit_code == 0xC0000005, run.output

@@ -120,6 +120,8 @@ class PeFile:
     is_64: bool
     exports: list[str]
     resources: list[Resource]
+    # Imported functions by DLL (names lower-cased), "#N" for one imported by ordinal.
+    imports: dict[str, list[str]] = dataclasses.field(default_factory=dict)
 
 
 IMAGE_FILE_DLL = 0x2000
@@ -140,6 +142,7 @@ def read_pe(data: bytes) -> PeFile:
     (subsystem,) = struct.unpack_from("<H", data, optional + 68)
     directories = optional + (112 if is_64 else 96)
     export_rva, _ = struct.unpack_from("<II", data, directories)
+    import_rva, _ = struct.unpack_from("<II", data, directories + 8)
     resource_rva, _ = struct.unpack_from("<II", data, directories + 16)
     table = optional + optional_size
     spans = []
@@ -164,6 +167,24 @@ def read_pe(data: bytes) -> PeFile:
         for i in range(names):
             (name_rva,) = struct.unpack_from("<I", data, offset(name_table) + 4 * i)
             exports.append(c_string(name_rva))
+
+    imports: dict[str, list[str]] = {}
+    if import_rva:
+        entry = offset(import_rva)
+        while True:
+            lookup, _, _, name_rva, thunks = struct.unpack_from("<IIIII", data, entry)
+            if name_rva == 0:
+                break
+            names = imports.setdefault(c_string(name_rva).lower(), [])
+            at = offset(lookup or thunks)
+            width, flag = (8, 1 << 63) if is_64 else (4, 1 << 31)
+            while True:
+                (thunk,) = struct.unpack_from("<Q" if is_64 else "<I", data, at)
+                if thunk == 0:
+                    break
+                names.append(f"#{thunk & 0xFFFF}" if thunk & flag else c_string((thunk & 0x7FFFFFFF) + 2))
+                at += width
+            entry += 20
 
     resources: list[Resource] = []
     if resource_rva:
@@ -191,7 +212,7 @@ def read_pe(data: bytes) -> PeFile:
                         raise ValueError("resource tree deeper than three levels")
                     rva, size = struct.unpack_from("<II", data, base + leaf)
                     resources.append(Resource(rtype, rname, language, data[offset(rva):offset(rva) + size]))
-    return PeFile(machine, characteristics, subsystem, is_64, exports, resources)
+    return PeFile(machine, characteristics, subsystem, is_64, exports, resources, imports)
 
 
 # ---------------------------------------------------------------- dialog templates

@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import re
 import struct
+from pathlib import Path
 
 import pytest
 
@@ -151,3 +152,23 @@ def test_version_resource(bin_dir, program):
         assert info["strings"][table] == {
             **fixed, "FileDescription": DESCRIPTIONS[program][table], "FileVersion": "9.0.0.0",
             "ProductVersion": "9.0", "InternalName": program[:-4], "OriginalFilename": program}, table
+
+
+def newer_than_windows_2000() -> dict[tuple[str, str], str]:
+    """The list kept beside this file: (dll, function) -> the first Windows that has it."""
+    listed = {}
+    for line in (Path(__file__).parent / "functions_after_windows_2000.txt").read_text().splitlines():
+        if line.strip() and not line.startswith("#"):
+            dll, function, *since = line.split()
+            listed[(dll, function)] = " ".join(since[:-1])
+    return listed
+
+
+@pytest.mark.parametrize("program", ["vornsetup.exe", "vorndel8.exe"])
+def test_imports_only_what_windows_2000_has(bin_dir, program):
+    pe = readers.read_pe((bin_dir / program).read_bytes())
+    assert pe.imports["kernel32.dll"], "the import table was read"
+    newer = newer_than_windows_2000()
+    found = [(dll, name, newer[(dll, name)]) for dll, names in pe.imports.items() for name in names
+             if (dll, name) in newer]
+    assert found == [], f"{program} imports functions Windows 2000 does not have: {found}"

@@ -21,6 +21,9 @@
 //   BOX                      wait until a message box or dialog is open (it is
 //                            left open for the commands after it)
 //   WAIT MS                  pause
+//   POISON DLL FUNCTION      make the code page of that function in the program (a DLL
+//                            the program has loaded) inaccessible, so that its next call
+//                            faults inside that DLL (a fault the program did not cause)
 //   GONE CLASS               wait until no top-level window of that class is left
 //                            (any program's; up to 120 s)
 //   IDLE                     wait until the program waits for input
@@ -111,12 +114,13 @@ std::wstring buttonName(int id) {
 
 // One line of the script.
 struct Command {
-    enum class Kind { Answer, Dialog, Click, RightClick, Type, Window, Box, Wait, Idle, Shot, Gone };
+    enum class Kind { Answer, Dialog, Click, RightClick, Type, Window, Box, Wait, Idle, Shot, Gone, Poison };
     Kind kind = Kind::Answer;
     int button = 0;         // Answer: the button's control id
     std::vector<int> ids;   // Dialog: the controls to click
     int x = 0, y = 0;       // Click, RightClick, Type: client coordinates
-    std::wstring text;      // Type: the text; Shot: the name; Gone: the window class
+    std::wstring text;      // Type: the text; Shot: the name; Gone: the window class; Poison: the DLL
+    std::wstring function;  // Poison: the function
     DWORD milliseconds = 0; // Wait
     int line = 0;           // where it came from, for messages
     std::wstring keyword;   // as written, upper-cased, for messages
@@ -243,6 +247,16 @@ bool parseCommand(const std::wstring& line, const std::vector<Word>& words, int 
         }
         out.kind = Command::Kind::Shot;
         out.text = words[1].text;
+        return true;
+    }
+    if (keyword == L"POISON") {
+        if (words.size() != 3) {
+            error = L"POISON takes a DLL and a function";
+            return false;
+        }
+        out.kind = Command::Kind::Poison;
+        out.text = words[1].text;
+        out.function = words[2].text;
         return true;
     }
     if (keyword == L"GONE") {
@@ -686,7 +700,8 @@ private:
 
     static bool holdsBoxes(const Command& command) {
         return command.kind == Command::Kind::Box || command.kind == Command::Kind::Shot ||
-               command.kind == Command::Kind::Wait || command.kind == Command::Kind::Idle;
+               command.kind == Command::Kind::Wait || command.kind == Command::Kind::Idle ||
+               command.kind == Command::Kind::Poison;
     }
 
     void finish(ULONGLONG now) {
@@ -832,6 +847,20 @@ private:
                 transcript_.write({{"action", L"wait"}, {"ms", std::to_wstring(command.milliseconds)}});
                 finish(now);
                 return;
+            case Command::Kind::Poison: {
+                Fields fields = {{"action", L"poison"}, {"at", command.text + L"!" + command.function}};
+                // The DLLs of Windows load at the same address in every process of a session.
+                HMODULE module = LoadLibraryW(command.text.c_str());
+                std::string name(command.function.begin(), command.function.end());
+                void* code = module ? reinterpret_cast<void*>(GetProcAddress(module, name.c_str())) : nullptr;
+                DWORD old = 0;
+                if (!code || !VirtualProtectEx(process_, code, 1, PAGE_NOACCESS, &old))
+                    fields.push_back({"error", L"line " + std::to_wstring(command.line) + L": cannot poison " +
+                                                   command.text + L"!" + command.function});
+                transcript_.write(fields);
+                finish(now);
+                return;
+            }
             case Command::Kind::Gone: {
                 const Fields fields = {{"action", L"gone"}, {"class", command.text}};
                 if (FindWindowW(command.text.c_str(), nullptr) == nullptr) {
