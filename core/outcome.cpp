@@ -32,6 +32,7 @@ const char* outcomeName(int code) {
         case exitInUse: return "not installed: programs use the input method";
         case exitDefaultInputMethod: return "not installed: the input method is the default";
         case exitNotAdministrator: return "not installed: no administrator rights";
+        case exitAnotherSetup: return "not installed: another setup was running";
         default: return "unknown";
     }
 }

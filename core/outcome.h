@@ -11,6 +11,7 @@ enum SetupExitCode : int {
     exitInUse = 5,               // programs still use the input method: nothing installed
     exitDefaultInputMethod = 6,  // the input method is the system's default: nothing installed
     exitNotAdministrator = 7,    // no administrator rights: nothing installed
+    exitAnotherSetup = 8,        // another setup of the product was running: nothing installed
 };
 
 void resetOutcome();

@@ -38,7 +38,7 @@ void appendUtf8(std::string& out, const std::u16string& text) {
 
 }  // namespace
 
-bool openSetupLog(const char* path) {
+bool openSetupLog(const char* path, bool append) {
     closeSetupLog();
     char chosen[dirCapacity + 64];
     if (path != nullptr && path[0] != '\0') {
@@ -47,6 +47,11 @@ bool openSetupLog(const char* path) {
         char temp[dirCapacity];
         if (plat::getTempPath(temp, sizeof temp) == 0) return false;
         if (!formatText(chosen, sizeof chosen, "%s%s", temp, defaultLogName)) return false;
+    }
+    if (append) {
+        logFile = plat::lopen(chosen, plat::ofWrite);
+        if (logFile != plat::fileError && plat::llseek(logFile, 0, plat::seekEnd) >= 0) return true;
+        if (logFile != plat::fileError) plat::lclose(logFile);
     }
     logFile = plat::lcreat(chosen, 0);
     return logFile != plat::fileError;

@@ -11,6 +11,7 @@
 #include "core/setup_log.h"
 #include "core/text.h"
 #include "core/unattended.h"
+#include "platform/ipc.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "wizard/main_window.h"
@@ -46,6 +47,9 @@ bool registerMainWindowClass(plat::InstanceHandle instance) {
 }
 
 namespace {
+
+constexpr const char* instanceMutexName = "vornsetup-9.0-single-instance";
+constexpr unsigned silentInstanceWait = 30000;
 
 const char16_t* answerName(int answer) {
     switch (answer) {
@@ -125,6 +129,24 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     // Read first, without side effects: whether anyone will see a box decides how the
     // administrator refusal is told.
     const SetupCommandLine options = parseCommandLine(commandLine);
+    // One setup at a time over the same directory and the same learnt data. A second wizard
+    // shows the first and ends; a second silent run waits for the first a while, then gives up.
+    bool another = false;
+    if (!plat::holdSingleInstance(instanceMutexName, options.silent ? silentInstanceWait : 0, another)) {
+        if (!options.silent) {
+            if (plat::WindowHandle first = plat::findWindow("installWClass")) plat::bringToFront(first);
+            return 0;
+        }
+        noteOutcome(exitAnotherSetup);
+        computeInstallDir();
+        // The first one's log may still be open: added to, not replaced.
+        if (openSetupLog(options.logPath, true)) {
+            logStart(commandLine, options);
+            std::u16string fields[] = {u"another setup of this product is running"};
+            logFields(fields, 1);
+        }
+        return endRun(options);
+    }
     plat::setMessageObserver(onMessage);
     // Nobody answers a box in silent mode: each is answered as by default, and logged.
     if (options.silent) {

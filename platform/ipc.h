@@ -20,6 +20,13 @@ unsigned getWindowText(WindowHandle window, char16_t* out, unsigned capacity);
 // FindWindowA with a class name and no title.
 WindowHandle findWindow(const char* className);
 bool isWindow(WindowHandle window);
+// SetForegroundWindow, after restoring the window if it was minimised.
+void bringToFront(WindowHandle window);
+
+// One setup at a time, machine-wide: a named mutex in the global namespace, held until the
+// process ends. True when this process holds it, waiting up to waitMilliseconds for another
+// holder to end; `another` tells whether one was running when this started.
+bool holdSingleInstance(const char* name, unsigned waitMilliseconds, bool& another);
 
 // The layout of COPYDATASTRUCT.
 struct CopyData {

@@ -53,6 +53,23 @@ WindowHandle findWindow(const char* className) {
 
 bool isWindow(WindowHandle window) { return machine().window(id(window)) != nullptr; }
 
+void bringToFront(WindowHandle window) { machine().broughtToFront.push_back(id(window)); }
+
+bool holdSingleInstance(const char* name, unsigned waitMilliseconds, bool& another) {
+    sim::Machine& m = machine();
+    auto other = m.otherInstances.find(name);
+    another = other != m.otherInstances.end();
+    if (!another) return true;
+    // The other setup ends after its own time; this one waits that long at the most.
+    if (other->second > waitMilliseconds) {
+        m.sleptMilliseconds += waitMilliseconds;
+        return false;
+    }
+    m.sleptMilliseconds += other->second;
+    m.otherInstances.erase(other);
+    return true;
+}
+
 intptr_t sendCopyData(WindowHandle window, uintptr_t, const CopyData* data) {
     sim::Machine& m = machine();
     sim::Machine::Window* w = m.window(id(window));

@@ -119,6 +119,9 @@ public:
                       uintptr_t parent = 0);
     Window* window(uintptr_t handle);
     std::vector<std::string> fileMappings;
+    // Other setups running, by the name of the mutex they hold: in how many milliseconds each ends.
+    std::map<std::string, unsigned> otherInstances;
+    std::vector<uintptr_t> broughtToFront;  // SetForegroundWindow, in order
     // Commands run with their output captured: what each prints, and what was run.
     std::map<std::string, std::string> commandOutputs;
     std::vector<std::string> capturedCommands;

@@ -48,6 +48,29 @@ WindowHandle findWindow(const char* className) { return FindWindowA(className, n
 
 bool isWindow(WindowHandle window) { return IsWindow(static_cast<HWND>(window)) != 0; }
 
+void bringToFront(WindowHandle window) {
+    HWND hwnd = static_cast<HWND>(window);
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+    SetForegroundWindow(hwnd);
+}
+
+bool holdSingleInstance(const char* name, unsigned waitMilliseconds, bool& another) {
+    char global[128];
+    lstrcpynA(global, "Global\\", sizeof global);
+    lstrcatA(global, name);
+    // The global namespace is there from Windows 2000 on; before, the plain name is machine-wide.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, global);
+    if (mutex == nullptr) mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        another = false;
+        return true;  // no mutex at all: nothing to keep apart with, so run
+    }
+    another = GetLastError() == ERROR_ALREADY_EXISTS;
+    // Never closed: the process holds it until it ends, and Windows releases it then.
+    DWORD waited = WaitForSingleObject(mutex, another ? waitMilliseconds : 0);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
 intptr_t sendCopyData(WindowHandle window, uintptr_t wParam, const CopyData* data) {
     static_assert(sizeof(CopyData) == sizeof(COPYDATASTRUCT));
     // A server that never answers must not hold the install for ever.

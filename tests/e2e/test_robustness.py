@@ -62,3 +62,27 @@ def test_a_fault_inside_a_windows_dll_names_the_stage(machine, bin_dir):
     ], run.output
     # Then the system's handling: the program ends with the access violation.
     assert run.exit_code == 0xC0000005, run.output
+
+
+def test_one_setup_at_a_time(machine, bin_dir):
+    m = machine("win10-64")
+    # A first setup holds the machine: the wizard, waiting on its first page.
+    first = subprocess.Popen(["wine", str(bin_dir / SETUP)], env=m.env, cwd=m.work,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        assert m.wine(str(bin_dir / "vornboxes.exe"), "waitwindow", "installWClass").returncode == 0
+        # A second wizard shows the first and ends, with no window of its own.
+        second = m.run(bin_dir / SETUP, timeout=60)
+        assert (second.exit_code, second.boxes) == (0, []), second.output
+        assert [w for w in second.windows if w["by"] == "program"] == [], second.windows
+        # A second silent run waits for it a while, then ends with its own exit code, its lines
+        # added to the log and nothing installed.
+        silent = m.run(bin_dir / SETUP, "/S", timeout=120)
+        assert (silent.exit_code, silent.boxes, silent.windows) == (8, [], []), silent.output
+        lines = m.read_file(r"C:\users\root\Temp\vornsetup.log").decode("utf-8").split("\r\n")
+        assert lines[1:] == ["another setup of this product is running",
+                             "result=not installed: another setup was running\texit=8", ""], lines
+        assert not isinstance(m.read_file(expected.INSTALL_DIR + "vornel4.ime"), bytes)
+    finally:
+        first.kill()
+        m.stop()

@@ -161,3 +161,31 @@ TEST(Outcome, EachMessageReportsItsFailure) {
     // An entry of the backup that cannot be unpacked is a restore's failure, not the payload's.
     EXPECT_EQ(outcomeOfMessage(u"没有成功解压复制vornzdym.vrh文件！请重新下载安装。", 1005), exitDataNotRestored);
 }
+
+TEST_F(SilentDeployment, OneSetupAtATime) {
+    const std::string mutex = "vornsetup-9.0-single-instance";
+    // A second silent run waits for the first; one that does not end in time is left alone.
+    machine();
+    m().writeFile("C:\\temp\\vornsetup.log", "the first setup's log\r\n");
+    m().otherInstances[mutex] = 120000;
+    EXPECT_EQ(run("/S"), exitAnotherSetup);
+    EXPECT_EQ(m().sleptMilliseconds, 30000u);
+    EXPECT_FALSE(m().exists("C:\\windows\\vornpat8.vrh"));  // nothing of it touched
+    ASSERT_EQ(logLines().size(), 4u) << log_;
+    EXPECT_EQ(logLines()[0], "the first setup's log");
+    EXPECT_EQ(logLines()[2], "another setup of this product is running");
+    EXPECT_EQ(logLines()[3], "result=not installed: another setup was running\texit=8");
+    // One that ends meanwhile: then this one installs.
+    machine();
+    m().otherInstances[mutex] = 5000;
+    EXPECT_EQ(run("/S"), exitInstalled);
+    EXPECT_EQ(file(dir + "vorndwdw.txt"), "as shipped: vorndwdw.txt");
+    // A second wizard shows the first one's window and ends.
+    machine();
+    m().otherInstances[mutex] = 120000;
+    const uintptr_t first = m().addWindow("installWClass", u"智能Marl系统安装").handle;
+    EXPECT_EQ(run(""), 0);
+    EXPECT_EQ(m().broughtToFront, std::vector<uintptr_t>{first});
+    EXPECT_TRUE(m().windowClasses.empty());
+    EXPECT_EQ(m().sleptMilliseconds, 0u);
+}
