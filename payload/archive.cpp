@@ -81,7 +81,8 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
     if (sourcePath == nullptr || sourcePath[0] == '\0') return 0;
     const char* name = bareName(sourcePath);
     size_t nameLength = std::strlen(name);
-    if (nameLength > maxEntryName || nameLength == 0) return 0;
+    // A name no reader would write under (a device, say) is not packed either.
+    if (nameLength > maxEntryName || !isSafeEntryName(name, nameLength)) return 0;
     std::memcpy(entry + 2, name, nameLength);
 
     uint8_t header[containerHeaderSize];
@@ -230,25 +231,61 @@ bool ArchiveWalk::next(ArchiveEntry& entry) {
     return true;
 }
 
+namespace {
+
+bool sameLetters(const char* name, const char* upper, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
+
+// Windows opens the device whatever extension follows the name, and ignores blanks before it.
+bool isDeviceName(const char* name, size_t length) {
+    size_t base = 0;
+    while (base < length && name[base] != '.') ++base;
+    while (base > 0 && name[base - 1] == ' ') --base;
+    if (base == 3)
+        for (const char* device : {"CON", "NUL", "AUX", "PRN"})
+            if (sameLetters(name, device, 3)) return true;
+    if (base == 4 && name[3] >= '1' && name[3] <= '9')
+        for (const char* device : {"COM", "LPT"})
+            if (sameLetters(name, device, 3)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool isSafeEntryName(const char* name, size_t length) {
+    if (length == 0 || (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))))
+        return false;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c >= 0x81 && c <= 0xFE) {
+            // A GBK trail byte may be 0x5C: only a lead byte starts a character, so walk by
+            // characters. A trail below 0x40 (or 0x7F, 0xFF) makes no character in GBK or Big5,
+            // and Windows would read it as a byte of its own: a separator or a control byte.
+            unsigned char trail = i + 1 < length ? static_cast<unsigned char>(name[i + 1]) : 0;
+            if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || std::strchr("\\/:<>\"|?*", c) != nullptr) return false;
+    }
+    return !isDeviceName(name, length);
+}
+
 bool entryName(const ArchiveEntry& entry, char* out, size_t capacity) {
+    if (capacity == 0) return false;
     size_t length = 0;
     while (length < entry.nameFieldSize && entry.nameField[length] != '\0') ++length;
     bool terminated = length < entry.nameFieldSize;
     size_t shown = length < capacity ? length : capacity - 1;
     std::memcpy(out, entry.nameField, shown);
     out[shown] = '\0';
-    if (!terminated || length == 0) return false;
-    if (std::strcmp(out, ".") == 0 || std::strcmp(out, "..") == 0) return false;
-    // A GBK trail byte may be 0x5C: only a lead byte starts a character, so walk by characters.
-    for (size_t i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (c >= 0x81 && c <= 0xFE && i + 1 < length) {
-            ++i;
-            continue;
-        }
-        if (c < 0x20 || std::strchr("\\/:<>\"|?*", c) != nullptr) return false;
-    }
-    return true;
+    return terminated && shown == length && isSafeEntryName(out, length);
 }
 
 uint32_t inflateEntry(const ArchiveEntry& entry, uint8_t* target, size_t capacity) {

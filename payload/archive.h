@@ -19,7 +19,8 @@ void md5Hex(const void* bytes, size_t length, char text[md5TextSize]);
 // MD5 text of a whole file; the number of bytes read, 0 (and an empty text) when it does not open.
 uint32_t md5File(const char* path, char text[md5TextSize]);
 // Appends the file under its bare name; 1 on success, 0 on any failure (container unchanged,
-// except that a container created by this call stays as an empty one).
+// except that a container created by this call stays as an empty one). A name longer than 12
+// or one that isSafeEntryName refuses is a failure.
 int appendEntry(const char* archivePath, const char* sourcePath);
 
 struct ArchiveEntry {
@@ -54,9 +55,14 @@ private:
     bool stopped_ = false;
 };
 
-// The entry's name as a terminated text in `out` (at most 100 bytes); false when the name is not
-// one this program may write under: empty, not terminated in its field, "." or "..", or holding a
-// path separator or a drive colon.
+// Is this a name this program may write a file under? Not when it is empty, "." or "..", holds
+// a path separator, a drive colon, a control byte or another character Windows refuses in names,
+// holds a lead byte without a trail byte that makes a double-byte character, or names a device
+// ("CON", "NUL", "AUX", "PRN", "COM1" to "COM9", "LPT1" to "LPT9", in any case, with or without
+// an extension), which a write would reach instead of a file.
+bool isSafeEntryName(const char* name, size_t length);
+// The entry's name as a terminated text in `out` (at most 100 bytes); false when it is not
+// terminated in its field, does not fit `out`, or is no safe name (isSafeEntryName).
 bool entryName(const ArchiveEntry& entry, char* out, size_t capacity);
 
 // uncompress into `target` with the given capacity; the inflated length, 0 on any failure.

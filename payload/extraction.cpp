@@ -47,7 +47,7 @@ uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capa
 }
 
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize,
-                KeepExisting keep) {
+                KeepExisting keep, PhraseBackup phrases) {
     // The name, the content and, 10 bytes after it, the 34-byte digest text must all fit.
     if (scratch == nullptr || scratchSize <= scratchNameField + scratchDigestGap + md5TextSize)
         return false;
@@ -75,7 +75,7 @@ bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t 
         if (ok) {
             if (deleteFile(path) == -1) moveAside(path);
             size_t toWrite = length;
-            if (std::strcmp(name, phraseBackupName) == 0)
+            if (phrases == PhraseBackup::normalised && std::strcmp(name, phraseBackupName) == 0)
                 toWrite = compactPhraseLibrary(content, length) + 12;
             ok = writeWhole(path, content, toWrite);
         }

@@ -20,10 +20,13 @@ uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capa
 
 // Names of files that stay as they are when they exist already (they count as written).
 using KeepExisting = bool (*)(const char* name);
+// What becomes of a restored phrase library "vorncyzk.bak": the setup brings it into its stored
+// form; a tool that unpacks a container writes it as the container holds it.
+enum class PhraseBackup { normalised, asStored };
 // Every entry into installDir; true when all of entryCount were written. The scratch area holds
 // the entry name, the inflated content and its digest text.
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize,
-                KeepExisting keep = nullptr);
+                KeepExisting keep = nullptr, PhraseBackup phrases = PhraseBackup::normalised);
 // The digest an installed file should have when it differs from the entry's own (a file that
 // was changed on its way in): true with the digest text in `out`, false to use the entry's.
 using ExpectedDigest = bool (*)(const ArchiveEntry& entry, const char* name,

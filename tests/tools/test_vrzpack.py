@@ -140,3 +140,103 @@ def test_hostile_entry_names_stay_inside(tmp_path):
     assert not (tmp_path / "evil.txt").exists()
     assert sorted(os.listdir(tmp_path / "out")) == ["ok.txt"]
     assert "没有成功解压复制..\\evil.txt文件".encode() in result.stderr
+
+
+@pytest.mark.parametrize("size", [0, 1, 9])
+def test_a_file_shorter_than_a_header_is_not_a_container(tmp_path, files, size):
+    (tmp_path / "short.vrz").write_bytes(b"C0\0\0\0\0\0\0\0"[:size])
+    (tmp_path / "out").mkdir()
+    for args in (["add", "short.vrz", "a.txt"], ["list", "short.vrz"],
+                 ["extract", "short.vrz", "out"], ["verify", "short.vrz", "out"]):
+        result = run(*args, cwd=tmp_path)
+        assert result.returncode == 1, args
+        assert b"short.vrz: not a container" in result.stderr, args
+    assert (tmp_path / "short.vrz").stat().st_size == size  # nothing appended
+
+
+def test_device_names_are_neither_packed_nor_unpacked(tmp_path):
+    for name in ("CON.txt", "nul", "Lpt1.log", "ok.txt"):
+        (tmp_path / name).write_bytes(b"x")
+    result = run("add", "x.vrz", "CON.txt", "nul", "Lpt1.log", "ok.txt", cwd=tmp_path)
+    assert result.returncode == 1
+    for name in (b"CON.txt", b"nul", b"Lpt1.log"):
+        assert name + b": name refused" in result.stderr
+    assert [e[0] for e in read_container((tmp_path / "x.vrz").read_bytes())[3]] == ["ok.txt"]
+
+    names = ["CON.txt", "aux", "com9.dat", "PRN .x", "ok.txt", "COM10.txt"]
+    (tmp_path / "in.vrz").write_bytes(write_container([(n, b"data") for n in names]))
+    assert run("extract", "in.vrz", "out", cwd=tmp_path).returncode == 1
+    assert sorted(os.listdir(tmp_path / "out")) == ["COM10.txt", "ok.txt"]
+
+
+def test_list_shows_refused_names_escaped(tmp_path):
+    names = [b"a\x1b[2Jb.txt", b"..\\evil", b"CON.txt", b"ok.txt"]
+    out = bytearray(b"C0") + bytes(8)
+    for raw in names:
+        body = zlib.compress(b"data")
+        digest = hashlib.md5(b"data").hexdigest().upper().encode("ascii")
+        out += (b"CF" + raw.ljust(16, b"\0") + digest + b"\0\0" +
+                struct.pack("<I", len(body)) + body)
+    struct.pack_into("<II", out, 2, len(out), len(names))
+    (tmp_path / "in.vrz").write_bytes(bytes(out))
+    result = run("list", "in.vrz", cwd=tmp_path)
+    assert result.returncode == 1
+    lines = result.stdout.decode().splitlines()
+    assert [line.split()[0] for line in lines] == [
+        '"a\\x1B[2Jb.txt"', '"..\\\\evil"', '"CON.txt"', "ok.txt"]
+    assert [line.endswith("refused") for line in lines] == [True, True, True, False]
+    # Neither the listing nor the messages of an extraction carry a raw control byte.
+    extracted = run("extract", "in.vrz", "out", cwd=tmp_path)
+    for output in (result.stdout, result.stderr, extracted.stdout, extracted.stderr):
+        assert not any(b < 0x20 and b not in b"\r\n" for b in output)
+    assert b"a\\x1B[2Jb.txt" in extracted.stderr
+
+
+def sparse(path, size):
+    with open(path, "wb") as f:
+        f.truncate(size)
+
+
+def test_a_file_too_large_to_read_is_an_error(tmp_path):
+    sparse(tmp_path / "huge.vrz", (4 << 30) + 10)  # beyond what a container's size field holds
+    (tmp_path / "out").mkdir()
+    for args in (["list", "huge.vrz"], ["extract", "huge.vrz", "out"],
+                 ["verify", "huge.vrz", "out"]):
+        result = run(*args, cwd=tmp_path)
+        assert result.returncode == 1, args
+        assert b"huge.vrz: too large to read" in result.stderr, args
+
+
+def test_a_file_larger_than_the_memory_is_an_error(tmp_path):
+    import resource
+
+    sparse(tmp_path / "big.vrz", 1 << 30)
+    limit = 256 << 20
+
+    def low_memory():
+        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
+    result = subprocess.run([VRZPACK, "list", "big.vrz"], cwd=tmp_path, capture_output=True,
+                            preexec_fn=low_memory)
+    assert result.returncode == 1
+    assert b"big.vrz: too large to read (no memory for 1073741824 bytes)" in result.stderr
+
+
+def test_extract_writes_every_entry_as_stored_so_verify_passes(tmp_path, files):
+    items = [(n, c) for n, c in files.items() if c]  # vorncyzk.bak included
+    (tmp_path / "in.vrz").write_bytes(write_container(items))
+    assert run("extract", "in.vrz", "out", cwd=tmp_path).returncode == 0
+    for name, content in items:
+        assert (tmp_path / "out" / name).read_bytes() == content
+    result = run("verify", "in.vrz", "out", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+
+
+def test_help_documents_the_exit_codes(tmp_path):
+    result = run("--help", cwd=tmp_path)
+    assert result.returncode == 0
+    text = result.stdout.decode()
+    assert "Exit status:" in text
+    for code in ("0  ", "1  ", "2  "):
+        assert "\n  " + code in text
+    assert run("frobnicate", cwd=tmp_path).returncode == 2

@@ -245,16 +245,57 @@ TEST(EntryNames, HostileNamesAreRefused) {
         char name[100];
         return entryName(entry, name, sizeof name);
     };
-    EXPECT_TRUE(check("vornel4.ime"));
-    EXPECT_TRUE(check("冷色瓷面.vrz"));
-    EXPECT_FALSE(check(""));
-    EXPECT_FALSE(check("."));
-    EXPECT_FALSE(check(".."));
-    EXPECT_FALSE(check("..\\x.dll"));
-    EXPECT_FALSE(check("a/b"));
-    EXPECT_FALSE(check("c:x.dll"));
-    EXPECT_FALSE(check("a\tb"));
-    EXPECT_FALSE(check(std::string(16, 'a')));  // not terminated in its field
-    // A double-byte character whose trail byte is 0x5C is no separator.
-    EXPECT_TRUE(check("\xD5\x5C.txt"));
+    const struct {
+        std::string field;
+        bool safe;
+    } cases[] = {
+        {"vornel4.ime", true},
+        {"冷色瓷面.vrz", true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"..\\x.dll", false},
+        {"a/b", false},
+        {"c:x.dll", false},
+        {"a\tb", false},
+        {std::string(16, 'a'), false},  // not terminated in its field
+        // A double-byte character whose trail byte is 0x5C is no separator.
+        {"\xD5\x5C.txt", true},
+        // A lead byte before a byte that is no trail, or at the end, makes no character.
+        {"\xD5/x.txt", false},
+        {"\xD5\x1B[2J", false},
+        {"\xD5\x7F.txt", false},
+        {"a.tx\xD5", false},
+        // Devices, with or without an extension, in any case.
+        {"CON", false},
+        {"con", false},
+        {"Nul.txt", false},
+        {"AUX.dat.bak", false},
+        {"prn", false},
+        {"COM1", false},
+        {"com9.log", false},
+        {"LPT1.txt", false},
+        {"lPt5", false},
+        {"NUL .txt", false},
+        {"CON ", false},
+        // Only those names: other numbers, longer or shorter names are files.
+        {"COM0", true},
+        {"COM10.txt", true},
+        {"LPT", true},
+        {"CONS.txt", true},
+        {"console", true},
+        {"nul_x.dat", true},
+        {"xcon", true},
+        {"con1.txt", true},
+        {"a.con", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(check(c.field), c.safe) << c.field;
+}
+
+TEST_F(Archive, DeviceNamesAreNotPacked) {
+    for (const char* source : {"C:\\src\\CON.txt", "C:\\src\\lpt1", "C:\\src\\a:b"}) {
+        m().writeFile(source, "x");
+        EXPECT_EQ(appendEntry("C:\\a.vrz", source), 0) << source;
+    }
+    EXPECT_FALSE(m().exists("C:\\a.vrz"));
 }
