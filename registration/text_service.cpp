@@ -55,7 +55,9 @@ constexpr const char* writtenCategories[] = {
     "{CCF05DD7-4A87-11D7-A6E2-00065B84435C}",
 };
 
-constexpr uint32_t registrationWait = 2000;
+// regsvr32 is waited for until it has ended, however slow the machine (a scanner looking at the
+// new module), but not for ever.
+constexpr uint32_t registrationTimeout = 30000;
 
 // regsvr32 is named by its full path: a bare name would be searched first in the folder the
 // setup was started from, where a planted program would run with our rights. Both paths are
@@ -68,8 +70,7 @@ void runRegsvr32(const char* moduleDir, const char* moduleName) {
     if (!formatText(command, scratchCapacity, "\"%s\\regsvr32.exe\" /s \"%s\\%s\"", systemDir,
                     moduleDir, moduleName))
         return;
-    plat::winExec(command, plat::swShow);
-    plat::sleep(registrationWait);
+    plat::runAndWait(command, plat::swShow, registrationTimeout);
 }
 
 void registerBothModules() {

@@ -132,4 +132,15 @@ unsigned winExec(const char* commandLine, unsigned show) {
     return started.program.empty() ? 2 : 33;
 }
 
+bool runAndWait(const char* commandLine, unsigned show, unsigned timeoutMilliseconds) {
+    sim::Machine& m = machine();
+    if (winExec(commandLine, show) <= 31) return false;
+    sim::StartedProgram& started = m.processes.started.back();
+    started.waitedFor = true;
+    // The program takes its time; the caller waits that long, or until it gives up.
+    unsigned runs = m.processes.runTime;
+    m.sleptMilliseconds += runs < timeoutMilliseconds ? runs : timeoutMilliseconds;
+    return runs < timeoutMilliseconds;
+}
+
 }  // namespace plat

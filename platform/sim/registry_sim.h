@@ -116,6 +116,7 @@ struct StartedProgram {
     std::string program;          // the file that ran, normalized; empty when none was found
     unsigned bits = 0;            // 32 or 64
     std::string registeredModule; // what regsvr32 registered, normalized; empty when nothing
+    bool waitedFor = false;       // started by runAndWait, which waited for its end
 };
 
 // What a module's registration entry point writes when regsvr32 calls it: keys under
@@ -127,6 +128,8 @@ struct ModuleRegistration {
 
 struct Processes {
     std::vector<StartedProgram> started;
+    // How long a program waited for takes to end (milliseconds).
+    unsigned runTime = 300;
     // The folder the setup was started from: searched first for a program named bare.
     std::string applicationDir = "C:\\setup";
     // Programs every Windows has in its system directories, without a file in the test folder.

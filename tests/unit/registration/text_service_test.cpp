@@ -103,8 +103,11 @@ TEST_F(TextService, SixtyFourBitWindowsRegistersBothModulesTwice) {
     EXPECT_EQ(started[1].program, "c:\\windows\\syswow64\\regsvr32.exe");
     EXPECT_EQ(started[3].program, "c:\\windows\\system32\\regsvr32.exe");
     EXPECT_EQ(started[3].registeredModule, "c:\\windows\\system32\\vornsrf6.dll");
-    for (const auto& p : started) EXPECT_EQ(p.show, 5u);
-    EXPECT_EQ(m().sleptMilliseconds, 8000u);
+    for (const auto& p : started) {
+        EXPECT_EQ(p.show, 5u);
+        EXPECT_TRUE(p.waitedFor);  // each ended before the next began
+    }
+    EXPECT_EQ(m().sleptMilliseconds, 4 * m().processes.runTime);  // no fixed sleeps
     EXPECT_FALSE(m().redirectionDisabled);
     EXPECT_EQ(registered(), (std::vector<std::string>{"c:\\windows\\syswow64\\vornsrf.dll",
                                                       "c:\\windows\\syswow64\\vornsrf.dll",
@@ -120,8 +123,13 @@ TEST_F(TextService, ThirtyTwoBitWindowsRunsOneCommand) {
     EXPECT_EQ(commands(), (std::vector<std::string>{
                               "\"C:\\windows\\system32\\regsvr32.exe\" /s "
                               "\"C:\\windows\\system32\\vornsrf.dll\""}));
-    EXPECT_EQ(m().sleptMilliseconds, 2000u);
+    EXPECT_EQ(m().sleptMilliseconds, m().processes.runTime);
     EXPECT_TRUE(reg().exists(Hive::localMachine, tip, View::native));
+    // A registration that never ends is given up after 30 s, and the install goes on.
+    tsf(sim::Os::win7_32);
+    m().processes.runTime = 1000000;
+    registerTextService();
+    EXPECT_EQ(m().sleptMilliseconds, 30000u);
 }
 
 TEST_F(TextService, FailingRedirectionSwitchLeavesOutTheSecondPass) {
@@ -130,7 +138,7 @@ TEST_F(TextService, FailingRedirectionSwitchLeavesOutTheSecondPass) {
         m().redirectionSwitchResult = result;
         registerTextService();
         EXPECT_EQ(commands().size(), 2u) << result;
-        EXPECT_EQ(m().sleptMilliseconds, 4000u);
+        EXPECT_EQ(m().sleptMilliseconds, 2 * m().processes.runTime);
         EXPECT_FALSE(m().redirectionDisabled);
         // Only the 32-bit module: the 64-bit one is out of reach through redirection.
         EXPECT_EQ(registered(), std::vector<std::string>{"c:\\windows\\syswow64\\vornsrf.dll"});
