@@ -12,6 +12,8 @@ FACTS = {
     "win7-64": "acp=936 oemcp=936 version=6.1 wow64=1",
     "xp-32": "acp=936 oemcp=936 version=5.1 wow64=0",
     "win7-32-cp950": "acp=950 oemcp=950 version=6.1 wow64=0",
+    "win98-32": "acp=936 oemcp=936 version=4.10 wow64=0",
+    "win2k-32": "acp=936 oemcp=936 version=5.0 wow64=0",
 }
 
 TEMPLATE_REGISTRY = {

@@ -184,6 +184,37 @@ def test_older_versions_layout_is_reused(machine, bin_dir):
     assert m.registry_values(PRELOAD) == {"1": "E0010804", "2": "00000804", "3": "e0300804"}
 
 
+# The 9x family's preload form: numbered subkeys whose default value is a layout id.
+NINE_X_PRELOAD = r"""
+[-HKEY_CURRENT_USER\Keyboard Layout\Preload]
+[HKEY_CURRENT_USER\Keyboard Layout\Preload\1]
+@="00000409"
+"""
+
+
+@pytest.mark.parametrize(
+    "config, layout_file, preload_seed, preload_key, preload_value",
+    [
+        # The 9x family: its layout file, the id in upper case, the numbered-subkey form.
+        ("win98-32", "kbdus.kbd", NINE_X_PRELOAD, r"HKCU\Keyboard Layout\Preload\2", {"": "E0010804"}),
+        # Windows 2000 is of the NT family: the values form, the id in lower case.
+        ("win2k-32", "kbdus.dll", "", PRELOAD, None),
+    ],
+)
+def test_layout_on_the_oldest_systems(machine, bin_dir, config, layout_file, preload_seed, preload_key,
+                                      preload_value):
+    m = machine(config)
+    seed(m, STANDARD_LAYOUTS + ACTIVE_IME + preload_seed)
+    run = probe(m, bin_dir, "layout")
+    assert (run.exit_code, run.boxes) == (0, []), run.output
+    assert stored(m, bin_dir, rf"{LAYOUTS}\E0020804") == {
+        "IME file": sz("VORNEL4.IME"), "layout file": sz(layout_file), "layout text": sz("智能Marl输入平台  9.0")}
+    if preload_value is None:
+        assert m.registry_values(PRELOAD)["3"] == "e0020804"
+    else:
+        assert m.registry_values(preload_key) == {"": "E0020804"}
+
+
 def place_modules(m: vornwine.Machine, bin_dir, modules: dict[str, str]) -> None:
     for target, built in modules.items():
         m.write_file(target, (bin_dir / built).read_bytes())

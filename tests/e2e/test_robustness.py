@@ -6,6 +6,8 @@ from __future__ import annotations
 import subprocess
 import time
 
+import pytest
+
 import expected
 from wizard_targets import NEXT
 
@@ -86,3 +88,16 @@ def test_one_setup_at_a_time(machine, bin_dir):
     finally:
         first.kill()
         m.stop()
+
+
+@pytest.mark.parametrize("config", ["win98-32", "win2k-32"])
+def test_installs_on_the_oldest_systems(machine, bin_dir, config):
+    """The loader takes the program on the 9x family and Windows 2000 (nothing it imports is
+    newer; see tests/payload), and the silent install runs to its end."""
+    m = machine(config)
+    run = m.run(bin_dir / SETUP, "/S", timeout=120)
+    assert (run.exit_code, run.boxes, run.windows) == (0, [], []), run.output
+    shipped = expected.payload()
+    assert m.read_file(r"C:\windows\system32\vornel4.ime") == shipped["vornel4.ime"]
+    layouts = m.registry(r"HKLM\System\CurrentControlSet\Control\Keyboard Layouts")
+    assert any(str(v.get("Ime File", "")).upper().endswith("VORNEL4.IME") for v in layouts.values()), layouts

@@ -65,6 +65,9 @@ CONFIGS: dict[str, Config] = {
         Config("win7-64", "win64", "win7", "zh_CN.UTF-8", 936, "Windows 7, 64-bit, code page 936"),
         Config("xp-32", "win32", "winxp", "zh_CN.UTF-8", 936, "Windows XP, 32-bit, code page 936"),
         Config("win7-32-cp950", "win32", "win7", "zh_TW.UTF-8", 950, "Windows 7, 32-bit, code page 950"),
+        # The oldest systems the product names: the 9x family and Windows 2000.
+        Config("win98-32", "win32", "win98", "zh_CN.UTF-8", 936, "Windows 98, 32-bit, code page 936"),
+        Config("win2k-32", "win32", "win2k", "zh_CN.UTF-8", 936, "Windows 2000, 32-bit, code page 936"),
     )
 }
 
