@@ -105,6 +105,8 @@ void coreInstall() {
     else imeInstallSequence();
 
     setStage(10044);
+    // Before any of them is started with our rights, and before the Run value names one.
+    secureInstalledPrograms();
     advanceProgress();
     writeUserAgentMarker();
     advanceProgress();

@@ -9,6 +9,9 @@ namespace plat {
 bool createDirectoryWithSddl(const char* path, const char* sddl);
 // GetUserNameA; empty text on failure.
 bool getUserName(char* out, unsigned capacity);
+// Gives the file exactly the SDDL's DACL, protected from what its directory would pass on
+// (SetNamedSecurityInfoA with PROTECTED_DACL_SECURITY_INFORMATION); false when any step fails.
+bool setProtectedAccess(const char* path, const char* sddl);
 // Reads the path's DACL, merges one GENERIC_ALL grant for the account inherited by files and
 // subdirectories (SetEntriesInAclA) and writes it back; false when any step fails.
 bool grantFullAccess(const char* path, const char* account);

@@ -4,12 +4,16 @@
 
 #include "core/install_state.h"
 #include "core/text.h"
+#include "platform/files.h"
 #include "platform/ipc.h"
 #include "platform/process.h"
 #include "platform/security.h"
 #include "platform/system.h"
 
 const char* const installDirSddl = "D: (A;OICI;GA;;;AC) (A;OICI;GRGWGX;;;AU) (A;OICI;GA;;;BA) ";
+// 0x1200A9: read, read attributes and extended attributes, execute, synchronise.
+const char* const installedProgramSddl =
+    "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;AU)(A;;0x1200a9;;;BU)(A;;0x1200a9;;;AC)";
 
 namespace {
 
@@ -28,6 +32,39 @@ void systemProgramPath(const char* name, char* out, size_t capacity) {
     char systemDir[dirCapacity];
     plat::getSystemDirectory(systemDir, sizeof systemDir);
     formatText(out, capacity, "%s\\%s", systemDir, name);
+}
+
+namespace {
+bool isProgram(const char* name) {
+    size_t length = std::strlen(name);
+    if (length < 4) return false;
+    char extension[5];
+    for (int i = 0; i < 4; ++i) {
+        char c = name[length - 4 + i];
+        extension[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    extension[4] = '\0';
+    return std::strcmp(extension, ".exe") == 0 || std::strcmp(extension, ".dll") == 0 ||
+           std::strcmp(extension, ".ime") == 0;
+}
+}  // namespace
+
+int secureInstalledPrograms() {
+    char pattern[dirCapacity + 8];
+    if (!formatText(pattern, sizeof pattern, "%s*.*", state.installDir)) return 0;
+    plat::FindData found;
+    plat::FindHandle find = plat::findFirstFile(pattern, found);
+    if (find == plat::invalidFind) return 0;
+    int secured = 0;
+    do {
+        if ((found.attributes & plat::attrDirectory) != 0 || !isProgram(found.name)) continue;
+        char path[dirCapacity + 264];
+        if (formatText(path, sizeof path, "%s%s", state.installDir, found.name) &&
+            plat::setProtectedAccess(path, installedProgramSddl))
+            ++secured;
+    } while (plat::findNextFile(find, found));
+    plat::findClose(find);
+    return secured;
 }
 
 bool createSecuredDirectory(const char* path) { return plat::createDirectoryWithSddl(path, installDirSddl); }

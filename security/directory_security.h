@@ -3,6 +3,13 @@
 #include <cstddef>
 
 extern const char* const installDirSddl;
+// The programs and modules of the install directory: every user and application package may run
+// them, only administrators and the system may change them.
+extern const char* const installedProgramSddl;
+// Gives every program and module in installDir (.exe, .dll, .ime) that access list, so that no
+// user can swap one that an administrator or every user's logon runs; the data files keep what
+// the directory passes on. The number of files secured.
+int secureInstalledPrograms();
 constexpr size_t captureCapacity = 10000;
 
 bool createSecuredDirectory(const char* path);

@@ -3,7 +3,10 @@
 // recorded in the path file vornpat8.vrh beside it. It removes nothing.
 #include <windows.h>
 
+#include "platform/win32/library.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    plat::restrictDllSearch();
     char path[MAX_PATH + 16];
     UINT length = GetWindowsDirectoryA(path, MAX_PATH);
     char installDir[MAX_PATH + 1] = {};

@@ -102,6 +102,7 @@ public:
     // Access entries of directories in SDDL form, by normalized path.
     std::map<std::string, std::vector<std::string>> accessEntries;
     std::vector<std::string> unreadableAccess;  // normalized paths whose DACL cannot be read
+    std::vector<std::string> protectedAccess;   // normalized paths given a protected DACL
 
     // --- other programs ---
     struct Window {

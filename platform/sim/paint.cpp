@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/sim/machine.h"
 
@@ -230,7 +231,8 @@ struct Dib {
     int bitCount = 0;
     size_t stride = 0;
     const uint8_t* palette = nullptr;
-    uint32_t paletteSize = 0;
+    uint32_t paletteSize = 0;   // colours an index can name
+    uint32_t tableEntries = 0;  // entries that follow the header
 
     bool read(const uint8_t* header, const uint8_t* pixelBits) {
         info = header;
@@ -242,16 +244,21 @@ struct Dib {
         bitCount = le16(info + 14);
         uint32_t compression = le32(info + 16);
         uint32_t used = le32(info + 32);
-        if (size < 40 || w <= 0 || h == 0 || h == INT32_MIN || compression != 0) return false;
+        if (size < 40 || size > 124 || w <= 0 || h == 0 || h == INT32_MIN || compression != 0)
+            return false;
         if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
             bitCount != 32)
             return false;
+        // The colour table the Windows layer hands GDI with the header (bitmapInfo there).
+        uint32_t limit = bitCount <= 8 ? 1u << bitCount : 256;
+        tableEntries = used != 0 ? used : bitCount <= 8 ? limit : 0;
+        if (tableEntries > limit) return false;
         width = w;
         bottomUp = h > 0;
         height = bottomUp ? h : -h;
         stride = (static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32 * 4;
         palette = info + size;
-        paletteSize = bitCount <= 8 ? (used != 0 ? used : 1u << bitCount) : 0;
+        paletteSize = bitCount <= 8 ? tableEntries : 0;
         return true;
     }
 
@@ -530,6 +537,13 @@ void stretchBitmap(DeviceContext dc, int xDest, int yDest, int wDest, int hDest,
         op.bitCount = le16(info + 14);
     }
     if (op.bitmapCreated) {
+        // CreateDIBitmap with CBM_INIT reads the whole colour table and every row, not only the
+        // part that is drawn; so does this (a header that promises more than the bytes hold
+        // reads past them, as on Windows), and the copy is drawn from, as StretchBlt does.
+        std::vector<uint8_t> table(dib.palette, dib.palette + size_t{dib.tableEntries} * 4);
+        std::vector<uint8_t> rows(dib.bits, dib.bits + dib.stride * static_cast<size_t>(dib.height));
+        dib.palette = table.data();
+        dib.bits = rows.data();
         // The device-dependent bitmap and the memory context live for this one copy.
         sim::GdiRecord bitmap;
         bitmap.handle = d.newHandle();

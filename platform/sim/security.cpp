@@ -14,10 +14,14 @@ sim::Machine& machine() { return *sim::current(); }
 
 // The entries of an SDDL DACL text "D:(...)(...)": blanks between them are allowed, as the
 // conversion call allows them.
-bool parseDacl(const std::string& sddl, std::vector<std::string>& entries) {
+bool parseDacl(const std::string& sddl, std::vector<std::string>& entries, bool* protectedDacl = nullptr) {
     size_t at = sddl.find("D:");
     if (at == std::string::npos) return false;
     at += 2;
+    // The DACL's flags come before its entries: P (protected), AI, AR.
+    size_t flags = at;
+    while (at < sddl.size() && sddl[at] >= 'A' && sddl[at] <= 'Z') ++at;
+    if (protectedDacl != nullptr) *protectedDacl = sddl.substr(flags, at - flags).find('P') != std::string::npos;
     while (at < sddl.size()) {
         if (sddl[at] == ' ') {
             ++at;
@@ -49,6 +53,18 @@ bool getUserName(char* out, unsigned capacity) {
         return false;
     }
     std::memcpy(out, name.c_str(), name.size() + 1);
+    return true;
+}
+
+bool setProtectedAccess(const char* path, const char* sddl) {
+    sim::Machine& m = machine();
+    std::vector<std::string> entries;
+    bool isProtected = false;
+    if (m.sddlConversionFails || !parseDacl(sddl, entries, &isProtected) || !isProtected) return false;
+    if (!m.exists(path) || m.writeDenied(path)) return false;
+    std::string key = m.normalize(path);
+    m.accessEntries[key] = entries;
+    m.protectedAccess.push_back(key);
     return true;
 }
 

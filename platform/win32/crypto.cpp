@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/library.h"
+
 #include <cstring>
 
 namespace plat {
@@ -20,7 +22,7 @@ using Md5Final = void(WINAPI*)(Md5Context*);
 }  // namespace
 
 bool md5Digest(const void* bytes, size_t length, uint8_t digest[16]) {
-    HMODULE advapi = LoadLibraryA("advapi32.dll");
+    HMODULE advapi = loadSystemLibrary("advapi32.dll");
     if (advapi == nullptr) return false;
     auto init = reinterpret_cast<Md5Init>(reinterpret_cast<void*>(GetProcAddress(advapi, "MD5Init")));
     auto update =

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include "core/startup.h"
+#include "platform/win32/library.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show) {
+    plat::restrictDllSearch();
     return runSetup(instance, previous, commandLine, show);
 }

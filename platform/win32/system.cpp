@@ -1,6 +1,8 @@
 #include "platform/system.h"
 
 #include <windows.h>
+
+#include "platform/win32/library.h"
 #include <shlobj.h>
 
 #include <cstring>
@@ -46,7 +48,7 @@ bool getVersionEx(OsVersionInfo& out) {
 
 bool getNtVersionNumbers(uint32_t& major, uint32_t& minor, uint32_t& build) {
     using Fn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    HMODULE ntdll = LoadLibraryA("ntdll.dll");
+    HMODULE ntdll = loadSystemLibrary("ntdll.dll");
     if (ntdll == nullptr) return false;
     auto fn = reinterpret_cast<Fn>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers")));

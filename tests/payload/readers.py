@@ -120,6 +120,7 @@ class PeFile:
     is_64: bool
     exports: list[str]
     resources: list[Resource]
+    dll_characteristics: int = 0
     # Imported functions by DLL (names lower-cased), "#N" for one imported by ordinal.
     imports: dict[str, list[str]] = dataclasses.field(default_factory=dict)
 
@@ -139,7 +140,7 @@ def read_pe(data: bytes) -> PeFile:
     is_64 = magic == 0x20B
     if magic not in (0x10B, 0x20B):
         raise ValueError("unknown optional header")
-    (subsystem,) = struct.unpack_from("<H", data, optional + 68)
+    subsystem, dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
     directories = optional + (112 if is_64 else 96)
     export_rva, _ = struct.unpack_from("<II", data, directories)
     import_rva, _ = struct.unpack_from("<II", data, directories + 8)
@@ -212,7 +213,8 @@ def read_pe(data: bytes) -> PeFile:
                         raise ValueError("resource tree deeper than three levels")
                     rva, size = struct.unpack_from("<II", data, base + leaf)
                     resources.append(Resource(rtype, rname, language, data[offset(rva):offset(rva) + size]))
-    return PeFile(machine, characteristics, subsystem, is_64, exports, resources, imports)
+    return PeFile(machine, characteristics, subsystem, is_64, exports, resources,
+                  dll_characteristics=dll_characteristics, imports=imports)
 
 
 # ---------------------------------------------------------------- dialog templates

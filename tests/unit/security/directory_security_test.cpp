@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/locations.h"
@@ -118,4 +119,25 @@ TEST_F(DirectorySecurity, DirectoryCheckRunsAsBasicUser) {
     ASSERT_EQ(m().processes.started.size(), 1u);
     EXPECT_EQ(m().processes.started[0].commandLine,
               "C:\\windows\\system32\\runas.exe /trustlevel:0x20000 \"C:\\Program Files\\vornel8\\vkjcdir\"");
+}
+
+TEST_F(DirectorySecurity, ProgramsAndModulesAreLockedDataFilesAreNot) {
+    computeInstallDir();
+    const std::string dir = state.installDir;
+    for (const char* name : {"vornqvtk.exe", "VKJCDIR.EXE", "vornsrf.dll", "vornel4.ime", "vorndwdw.txt",
+                             "vrszsj43.vrh", "exe.txt", "a.exe.bak"})
+        m().writeFile(dir + name, "x");
+    m().makeDirectories(dir + "filer.exe");  // a directory, whatever its name
+    EXPECT_EQ(secureInstalledPrograms(), 4);
+    std::vector<std::string> locked = m().protectedAccess;
+    std::sort(locked.begin(), locked.end());
+    std::vector<std::string> expected;
+    for (const char* name : {"vkjcdir.exe", "vornel4.ime", "vornqvtk.exe", "vornsrf.dll"})
+        expected.push_back(m().normalize(dir + name));
+    EXPECT_EQ(locked, expected);
+    // Read and execute for every user and application package, changes for administrators only.
+    EXPECT_EQ(m().accessEntries[expected[0]],
+              (std::vector<std::string>{"(A;;FA;;;SY)", "(A;;FA;;;BA)", "(A;;0x1200a9;;;AU)",
+                                        "(A;;0x1200a9;;;BU)", "(A;;0x1200a9;;;AC)"}));
+    EXPECT_EQ(m().accessEntries.count(m().normalize(dir + "vorndwdw.txt")), 0u);
 }
