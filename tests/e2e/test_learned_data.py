@@ -69,10 +69,11 @@ def test_silent_reinstalls_keep_the_learnt_data(machine, bin_dir, damaged_setup)
     learned = used_installation(m, bin_dir)
     shipped = m.read_file(INSTALL_DIR + DAMAGED_ENTRY)
 
-    # The damaged setup: its entry is not written, and nothing asks or shows anything.
+    # The damaged setup: its entry is not written, nothing asks or shows anything, and the exit
+    # code says the payload was damaged.
     run = m.run(damaged_setup, "setvrsrf32", timeout=120)
     m.wait()
-    assert run.exit_code == 0 and run.boxes == [], run.output
+    assert run.exit_code == 4 and run.boxes == [], run.output
     assert m.read_file(INSTALL_DIR + DAMAGED_ENTRY) == shipped
     assert learnt_files_back(m, learned) == []
 
