@@ -18,16 +18,19 @@ namespace {
 using plat::RegAccess;
 using plat::ScopedKey;
 
-// The name an entry of ours is recognised by, 16 bytes: GBK, or Big5 under code page 950.
+// The name an entry of ours is recognised by, "智能Marl输入平台" in 16 bytes: GBK, or Big5
+// under code page 950. Both are spelled as bytes: they are data in the registry, the same in
+// every build (clang, which builds the fuzz targets, has no GBK execution character set).
 constexpr size_t productNameLength = 16;
-constexpr char productNameGbk[] = "智能Marl输入平台";
+constexpr char productNameGbk[] = "\xD6\xC7\xC4\xDC" "Marl" "\xCA\xE4\xC8\xEB\xC6\xBD\xCC\xA8";
 constexpr char productNameBig5[] =
     "\xB4\xBC\xAF\xE0" "Marl" "\xBF\xE9\xA4\x4A\xA5\xAD\xA5\x78";
 static_assert(sizeof productNameGbk == productNameLength + 1);
 static_assert(sizeof productNameBig5 == productNameLength + 1);
 
 // Two blanks stand between the name and the version.
-constexpr char layoutTextGbk[] = "智能Marl输入平台  9.0";
+constexpr char layoutTextGbk[] =
+    "\xD6\xC7\xC4\xDC" "Marl" "\xCA\xE4\xC8\xEB\xC6\xBD\xCC\xA8" "  9.0";
 constexpr char layoutTextBig5[] =
     "\xB4\xBC\xAF\xE0" "Marl" "\xBF\xE9\xA4\x4A\xA5\xAD\xA5\x78" "  9.0";
 constexpr char16_t layoutTextWide[] = u"智能Marl输入平台  9.0";
