@@ -22,4 +22,4 @@ int setupOutcome();
 const char* outcomeName(int code);
 // The failure a message of the install reports, 0 for a notice, a question or a warning. The
 // stage tells an entry of the restored backup from one of the payload.
-int outcomeOfMessage(const char16_t* text, int stage);
+int outcomeOfMessage(const char16_t* message, int stage);

@@ -83,7 +83,7 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
     size_t nameLength = std::strlen(name);
     // A name no reader would write under (a device, say) is not packed either.
     if (nameLength > maxEntryName || !isSafeEntryName(name, nameLength)) return 0;
-    std::memcpy(entry + 2, name, nameLength);
+    std::memcpy(entry + 2, name, nameLength + 1);
 
     uint8_t header[containerHeaderSize];
     plat::FileHandle archive = plat::lopen(archivePath, plat::ofReadWrite);

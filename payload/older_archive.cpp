@@ -112,7 +112,7 @@ int appendOlderEntry(const char* archivePath, const char* sourcePath) {
         uint8_t entry[olderEntryHeaderSize] = {};
         entry[0] = 'C';
         entry[1] = 'F';
-        std::memcpy(entry + 2, name, nameLength);
+        std::memcpy(entry + 2, name, nameLength + 1);
         writeLe32(entry + 16, static_cast<uint32_t>(compressedLength));
         plat::llseek(archive, position, plat::seekSet);
         bool ok = writeExactly(archive, entry, sizeof entry) &&

@@ -83,7 +83,8 @@ bool checkSkinFiles(const char* archivePath) {
     if (file == plat::fileError) return false;
     unsigned read = plat::lread(file, state.workBuffer, skinArchiveCapacity);
     plat::lclose(file);
-    if (read == plat::ioError || read > skinArchiveCapacity) return false;
+    // An I/O error (ioError) is above the capacity too.
+    if (read > skinArchiveCapacity) return false;
 
     char* failure = reinterpret_cast<char*>(state.workBuffer + read);
     size_t capacity = workBufferSize - read;

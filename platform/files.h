@@ -66,7 +66,7 @@ struct FindData {
     uint32_t attributes = 0;
 };
 using FindHandle = void*;
-constexpr FindHandle invalidFind = nullptr;
+constexpr void* invalidFind = nullptr;  // a FindHandle
 // invalidFind when nothing matches or the directory cannot be listed.
 FindHandle findFirstFile(const char* pattern, FindData& data);
 // False at the end of the listing.

@@ -51,10 +51,11 @@ std::vector<LayoutName> listLayoutNames(plat::RegKey layouts) {
     if (plat::regQuerySubkeyCount(layouts, &count) != plat::regOk) count = 0;
     std::vector<LayoutName> names;
     names.reserve(count < 4096 ? count + 1 : 4096);
-    for (uint64_t index = uint64_t{count} + 1; index-- > 0;) {
+    // From index count, one past the last (Windows answers it with no more items), down to 0.
+    for (uint64_t next = static_cast<uint64_t>(count) + 1; next > 0; --next) {
         LayoutName name{};
         uint32_t length = layoutNameCapacity;
-        long status = plat::regEnumKey(layouts, static_cast<uint32_t>(index), name.text, &length);
+        long status = plat::regEnumKey(layouts, static_cast<uint32_t>(next - 1), name.text, &length);
         if (status != plat::regOk && status != plat::regMoreData) continue;
         // A name too long for the list comes back as whatever the call left: kept only as far
         // as it is a terminated text, and never empty, which would name the parent key.

@@ -24,7 +24,7 @@ struct EntryName {
 };
 
 EntryName entryName(unsigned n) {
-    EntryName name;
+    EntryName name{};
     formatText(name.text, sizeof name.text, "%d", static_cast<int>(n));
     return name;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, skipping what is present.
-# Usage: scripts/install-deps.sh [build|test]   (test also brings Wine, Xvfb and fonts)
+# Usage: scripts/install-deps.sh [build|test]   (test also brings Wine, Xvfb, fonts, clang and
+# the static analysers)
 set -euo pipefail
 what=${1:-test}
 
@@ -11,7 +12,7 @@ base=(cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev
       binutils-mingw-w64-i686 python3 python3-pytest)
 wine=(wine wine64 wine32:i386 xvfb xauth fonts-arphic-uming fonts-arphic-ukai
-      imagemagick locales clang libclang-rt-14-dev)
+      imagemagick locales clang libclang-rt-14-dev clang-tidy cppcheck)
 
 pkgs=("${base[@]}")
 [ "$what" = test ] && pkgs+=("${wine[@]}")

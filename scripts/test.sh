@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every suite: the unit and tool tests on the simulated machine, the
-# whole-install fault injection, both of those again under ASan and UBSan, a bounded fuzzing run,
-# then the end-to-end scenarios under Wine. Every suite runs even when an earlier one failed; each
+# whole-install fault injection, both of those again under ASan and UBSan, the static analysis
+# (clang-tidy and cppcheck), a bounded run of every fuzz target (VORN_FUZZ_SECONDS in all), then
+# the end-to-end scenarios under Wine. Every suite runs even when an earlier one failed; each
 # one's output is also kept in build/test-logs/<suite>.log. Prints one line per suite, then
 # "N passed, N failed" last, and exits non-zero when any suite failed.
 # No -e: a failing suite is recorded, not the end of the run.
@@ -106,9 +107,11 @@ fi
 start sanitizers sanitizers
 [ $built = 1 ] && finish faults
 finish sanitizers
+# From the builds' compile commands, which the configuration writes: runs even when a build failed.
+run analysis scripts/analysis.sh
 
 if [ $built = 1 ]; then
-  run fuzz scripts/fuzz.sh "${VORN_FUZZ_SECONDS:-60}"
+  run fuzz scripts/fuzz.sh
   run wine ctest --test-dir build/win32 --output-on-failure -j2 --no-tests=error
 else
   not_run fuzz "the build failed"

@@ -109,8 +109,9 @@ void patchInputSettings() {
         uint8_t read[inputSettingsSize];
         unsigned count = plat::lread(in, read, sizeof read);
         plat::lclose(in);
-        // A short file replaces only what it holds; the default image fills the rest.
-        if (count != plat::ioError && count <= sizeof read)
+        // A short file replaces only what it holds; the default image fills the rest. A failed
+        // read (ioError) is above any size and changes nothing.
+        if (count <= sizeof read)
             std::memcpy(state.inputSettings, read, count);
     }
 

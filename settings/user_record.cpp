@@ -73,8 +73,9 @@ void loadUserRecord() {
     char record[userRecordSize];
     unsigned count = plat::lread(file, record, userRecordSize);
     plat::lclose(file);
-    // A short record replaces only what it holds; a failed read changes nothing.
-    if (count != plat::ioError && count <= userRecordSize) std::memcpy(state.userRecord, record, count);
+    // A short record replaces only what it holds; a failed read (ioError, above any size)
+    // changes nothing.
+    if (count <= userRecordSize) std::memcpy(state.userRecord, record, count);
 
     char phone[userPhoneField + 1];
     char name[userNameField + 1];

@@ -110,7 +110,7 @@ extern "C" __declspec(dllexport) LRESULT WINAPI ImeEscape(HIMC, UINT, LPVOID) {
 }
 
 // Every key goes to the application unchanged.
-extern "C" __declspec(dllexport) BOOL WINAPI ImeProcessKey(HIMC, UINT, LPARAM, CONST LPBYTE) {
+extern "C" __declspec(dllexport) BOOL WINAPI ImeProcessKey(HIMC, UINT, LPARAM, const BYTE*) {
     return FALSE;
 }
 
@@ -119,7 +119,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI ImeSelect(HIMC, BOOL) { return TRUE
 extern "C" __declspec(dllexport) BOOL WINAPI ImeSetActiveContext(HIMC, BOOL) { return TRUE; }
 
 extern "C" __declspec(dllexport) UINT WINAPI
-    ImeToAsciiEx(UINT, UINT, CONST LPBYTE, LPVOID, UINT, HIMC) {
+    ImeToAsciiEx(UINT, UINT, const BYTE*, LPVOID, UINT, HIMC) {
     return 0;  // no messages generated: ImeProcessKey never claims a key
 }
 

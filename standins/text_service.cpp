@@ -51,7 +51,7 @@ bool createEmptyKey(const wchar_t* path) {
 }
 
 bool setText(HKEY key, const wchar_t* name, const wchar_t* text) {
-    DWORD bytes = static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(wchar_t));
+    DWORD bytes = (static_cast<DWORD>(lstrlenW(text)) + 1) * static_cast<DWORD>(sizeof(wchar_t));
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
            ERROR_SUCCESS;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -107,7 +108,8 @@ int quiet(const char16_t*, const char16_t*, unsigned) { return plat::idOk; }
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    long asked = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 15;
+    int rounds = asked < 1 ? 1 : asked > 10000 ? 10000 : static_cast<int>(asked);
     plat::setMessageSink(quiet);
     std::string payload = buildPayload();
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(payload.data());
@@ -165,6 +167,6 @@ int main(int argc, char** argv) {
                 allWritten ? "all ok" : "FAILED", withWrites * 1e3, entries / withWrites,
                 mb / withWrites);
     std::printf("ratio extraction-without-writes / floor: %.3f (goal <= 1.3)\n", unpack / floor);
-    std::printf("peak memory (max RSS): %.1f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("peak memory (max RSS): %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
     return good == entries && allWritten ? 0 : 1;
 }

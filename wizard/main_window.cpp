@@ -210,7 +210,7 @@ int createMainWindow(plat::InstanceHandle instance, int showCommand) {
                state.windows10, static_cast<unsigned>(state.osVersionCode));
     appendWide(title, titleCapacity, u"os：");
     char16_t wideNumbers[64] = {};
-    for (size_t i = 0; numbers[i] != '\0' && i < 63; ++i) wideNumbers[i] = static_cast<char16_t>(numbers[i]);
+    for (size_t i = 0; i < 63 && numbers[i] != '\0'; ++i) wideNumbers[i] = static_cast<char16_t>(numbers[i]);
     appendWide(title, titleCapacity, wideNumbers);
     // Traditional script replaces the whole title, OS numbers and all. The caption is taken at
     // creation, so the choice is made before the window exists.

@@ -30,7 +30,7 @@ uint32_t rotl(uint32_t x, uint32_t c) { return (x << c) | (x >> (32 - c)); }
 
 void block(uint32_t state[4], const uint8_t* chunk) {
     uint32_t m[16];
-    for (int i = 0; i < 16; ++i)
+    for (size_t i = 0; i < 16; ++i)
         m[i] = static_cast<uint32_t>(chunk[i * 4]) | (static_cast<uint32_t>(chunk[i * 4 + 1]) << 8) |
                (static_cast<uint32_t>(chunk[i * 4 + 2]) << 16) |
                (static_cast<uint32_t>(chunk[i * 4 + 3]) << 24);

@@ -82,7 +82,7 @@ intptr_t sendCopyData(WindowHandle window, uintptr_t, const CopyData* data) {
     std::string bytes(static_cast<const char*>(data->lpData), data->cbData);
     w->copyData.emplace_back(data->dwData, bytes);
     if (w->closesOnNotification && data->dwData == 3599 &&
-        std::strncmp(bytes.c_str(), "VKSRF=2", 8) == 0) {
+        std::strcmp(bytes.c_str(), "VKSRF=2") == 0) {
         m.closedWindows.push_back(*w);
         m.windows.erase(m.windows.begin() + (w - m.windows.data()));
     }

@@ -283,7 +283,7 @@ struct Dib {
                 unsigned shift = static_cast<unsigned>(8 - bitCount - bit % 8);
                 unsigned index = (line[bit / 8] >> shift) & ((1u << bitCount) - 1);
                 if (index >= paletteSize) return 0;
-                const uint8_t* q = palette + index * 4;
+                const uint8_t* q = palette + size_t{index} * 4;
                 return plat::rgb(q[2], q[1], q[0]);
             }
         }

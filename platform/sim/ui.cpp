@@ -20,7 +20,7 @@ sim::Machine& machine() {
 
 int answered(std::u16string text, std::u16string caption, unsigned type);
 
-int record(std::u16string text, std::u16string caption, unsigned type) {
+int record(const std::u16string& text, const std::u16string& caption, unsigned type) {
     int answer = answered(text, caption, type);
     if (messageObserver != nullptr) messageObserver(text.c_str(), caption.c_str(), type, answer);
     return answer;

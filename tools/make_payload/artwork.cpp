@@ -106,8 +106,8 @@ int fontScale(int size) { return size >= 28 ? 2 : 1; }
 
 void centredText(Canvas& c, double cx, double cy, const std::string& text, Rgb ink, int scale) {
     int w = Canvas::textWidth(text, scale);
-    c.text(static_cast<int>(cx - w / 2.0 + 0.5), static_cast<int>(cy - 3.5 * scale + 0.5), text,
-           ink, scale);
+    c.text(static_cast<int>(std::lround(cx - w / 2.0)), static_cast<int>(std::lround(cy - 3.5 * scale)),
+           text, ink, scale);
 }
 
 }  // namespace
@@ -278,7 +278,7 @@ Canvas softKeyboard() {
     for (int row = 0; row < 4; ++row) {
         std::string keys = rows[row];
         for (size_t k = 0; k < keys.size(); ++k) {
-            double x0 = 10 + row * 8 + k * 29, y0 = 8 + row * 28;
+            double x0 = 10 + row * 8 + static_cast<double>(k) * 29, y0 = 8 + row * 28;
             drawCell(c, x0, y0, x0 + 26, y0 + 25, {252, 252, 255}, {214, 220, 234});
             c.text(static_cast<int>(x0) + 5, static_cast<int>(y0) + 4, std::string(1, keys[k]),
                    {40, 56, 96});

@@ -529,7 +529,7 @@ Bytes textFile(const std::string& name) {
         }
     } else if (name == "vrwbjm.txt") {
         header("五笔简码");
-        for (size_t i = 0; i < 25 * 26; ++i)
+        for (size_t i = 0; i < size_t{25} * 26; ++i)
             lines.push_back(wubiCode(random, i < 25 ? 1 : 2) + " " + hanzi(i * 5));
     } else if (name == "vrpyjm1.txt") {
         header("拼音简码");
