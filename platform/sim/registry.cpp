@@ -351,8 +351,12 @@ long regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameLength) {
     auto it = found->subkeys.begin();
     std::advance(it, index);
     const std::string& subName = it->second->name;
-    // As Windows: a name that does not fit with its terminator is not copied.
-    if (subName.size() + 1 > *nameLength) return regMoreData;
+    // A name that does not fit with its terminator fails; what the buffer then holds is not
+    // defined, so it gets the worst a caller can meet: as much of the name as fits, unterminated.
+    if (subName.size() + 1 > *nameLength) {
+        std::memcpy(name, subName.data(), *nameLength);
+        return regMoreData;
+    }
     std::memcpy(name, subName.c_str(), subName.size() + 1);
     *nameLength = static_cast<uint32_t>(subName.size());
     return regOk;
