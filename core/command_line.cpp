@@ -56,6 +56,8 @@ SetupCommandLine parseCommandLine(const char* commandLine) {
         if (token[0] != '/') continue;  // the words are read as containsWord reads them
         if (sameSwitch(token, "/S") || sameSwitch(token, "/VERYSILENT")) {
             silentSwitch = true;
+        } else if (sameSwitch(token, "/REMOVEDATA")) {
+            out.removeData = true;
         } else if (sameSwitch(token, "/LOG")) {
             out.logRequested = true;
         } else if (startsWithSwitch(token, "/LOG=")) {

@@ -13,6 +13,8 @@ struct SetupCommandLine {
     // "/LOG" or "/LOG=path": a log, in `logPath` or, when that is empty, in the default place.
     bool logRequested = false;
     char logPath[logPathCapacity] = {};
+    // "/REMOVEDATA", the uninstaller's: the learnt data go with the rest.
+    bool removeData = false;
     // Switches not known here, kept (cut to their capacity) so that the log can name them.
     size_t unknownCount = 0;
     char unknown[unknownSwitchCount][switchCapacity] = {};

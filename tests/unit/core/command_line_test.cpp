@@ -54,3 +54,11 @@ TEST(CommandLine, SwitchesAreWholeTokensAndTheWordsKeepTheirMeaning) {
     ASSERT_EQ(parsed.unknownCount, 1u);
     EXPECT_EQ(std::string(parsed.unknown[0]), longSwitch.substr(0, switchCapacity - 1));
 }
+
+TEST(CommandLine, RemoveDataIsTheUninstallersWholeSwitch) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/S /REMOVEDATA", true}, {"/removedata", true}, {"/REMOVEDATA=1", false}, {"/S", false},
+        {"\"/REMOVE DATA\"", false}};
+    for (const auto& [commandLine, removeData] : cases)
+        EXPECT_EQ(parseCommandLine(commandLine).removeData, removeData) << commandLine;
+}
