@@ -219,3 +219,32 @@ void registerKeyboardLayout() {
     }
     addToPreloadList(preloadId);
 }
+
+size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity) {
+    ScopedKey layouts;
+    if (capacity == 0 ||
+        !plat::openKey(plat::hkeyLocalMachine, keyboardLayoutsKey, RegAccess::read, layouts))
+        return 0;
+    size_t found = 0;
+    // Up to the first index Windows has nothing for; a name that does not fit a layout id is
+    // no layout of ours (the setup and IMM write eight digits) and is passed over.
+    for (uint32_t index = 0; found < capacity; ++index) {
+        char name[layoutNameCapacity] = {};
+        uint32_t length = layoutNameCapacity;
+        long status = plat::regEnumKey(layouts.get(), index, name, &length);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) break;
+        name[layoutNameCapacity - 1] = '\0';
+        size_t nameLength = std::strlen(name);
+        if (nameLength == 0 || nameLength >= layoutIdCapacity) continue;
+        ScopedKey layout;
+        if (!plat::openKey(layouts.get(), name, RegAccess::read, layout)) continue;
+        char imeFile[layoutNameCapacity];
+        if (readRegistryText(layout.get(), "Ime File", imeFile, sizeof imeFile) != plat::regOk)
+            continue;
+        if (!sameTextIgnoringCase(imeFile, "VORNEL4.IME")) continue;
+        copyText(ids[found], layoutIdCapacity, name);
+        ++found;
+    }
+    return found;
+}

@@ -1,6 +1,9 @@
 // The input method as an IMM keyboard layout: through IMM, or written by hand when IMM
 // refuses the module.
 #pragma once
+#include <cstddef>
+
+#include "core/install_state.h"  // layoutIdCapacity
 
 // ImmInstallIMEW on "<system directory>\vornel4.ime"; true when IMM accepted the module.
 bool installImeLayout();
@@ -8,3 +11,9 @@ bool installImeLayout();
 // installation's entry, or taking a free layout number) and adds it to the current user's
 // preload list. Failures are shown to the user.
 void registerKeyboardLayout();
+
+// The product's layouts: the subkeys of the Keyboard Layouts key whose "Ime File" names
+// VORNEL4.IME (without regard to case), whoever wrote them, IMM or registerKeyboardLayout.
+// Fills at most `capacity` ids, in enumeration order, and returns how many it filled. Reads
+// only; a key that cannot be read, or whose name is no layout id, is passed over.
+size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity);

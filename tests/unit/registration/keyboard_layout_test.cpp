@@ -234,3 +234,46 @@ TEST_F(KeyboardLayout, ImmIsGivenTheSystemModuleAndTheWideText) {
     EXPECT_FALSE(installImeLayout());
     EXPECT_EQ(m().imm.installCalls.size(), 3u);
 }
+
+namespace {
+
+struct ImeFileCase {
+    const char* id;
+    const char* valueName;
+    uint32_t type;
+    std::string data;
+    bool ours;
+};
+
+}  // namespace
+
+TEST_F(KeyboardLayout, ProductLayoutsAreThoseWhoseImeFileIsOurModule) {
+    const ImeFileCase cases[] = {
+        {"E0010804", "IME file", 1, "VORNEL4.IME", true},
+        {"E0020804", "Ime File", 1, std::string("vornel4.ime\0", 12), true},  // as IMM writes it
+        {"e0030404", "IME FILE", 1, "Vornel4.Ime", true},
+        {"E0040804", "Ime File", 1, "OTHER.IME", false},
+        {"E0050804", "Ime File", 1, "VORNEL4.IME.OLD", false},
+        {"E0060804", "Ime File", 1, "VORNEL4.IM", false},
+        {"E0070804", "Ime File", 3, "VORNEL4.IME", false},          // binary: no text
+        {"E0080804", "Ime File", 1, std::string(300, 'V'), false},  // longer than any name
+        {"E0090804", "layout text", 1, "VORNEL4.IME", false},
+        {"123456789A", "Ime File", 1, "VORNEL4.IME", false},  // no layout id
+    };
+    for (const ImeFileCase& c : cases)
+        reg().setValue(Hive::localMachine, layoutKey(c.id), c.valueName, c.type, c.data);
+    reg().setText(Hive::localMachine, layoutKey("E00A0804"), "Ime File", "VORNEL4.IME");
+    reg().find(Hive::localMachine, layoutKey("E00A0804"))->unreadable = true;
+
+    char ids[8][layoutIdCapacity];
+    ASSERT_EQ(findProductLayouts(ids, 8), 3u);
+    std::vector<std::string> found(ids, ids + 3);
+    EXPECT_EQ(found, (std::vector<std::string>{"E0010804", "E0020804", "e0030404"}));
+    EXPECT_EQ(layoutIds().size(), std::size(cases) + 3);  // nothing touched
+
+    // No more than the caller has room for.
+    ASSERT_EQ(findProductLayouts(ids, 2), 2u);
+    EXPECT_STREQ(ids[1], "E0020804");
+    reg().find(Hive::localMachine, layoutsKey)->unreadable = true;
+    EXPECT_EQ(findProductLayouts(ids, 8), 0u);
+}
