@@ -1,5 +1,7 @@
 #include "core/learned_data.h"
 
+#include "core/text.h"
+
 const LearnedDataFile learnedDataFiles[] = {
     {"vorncyzk.vrh", "vorncyzk.bak", true}, {"vrszsj43.vrh", "vrszsj43.bak", true},
     {"cfontset.vrh", "cfontset.bak", true}, {"cwbzlcz1.vrh", "cwbzlcz1.bak", true},
@@ -17,18 +19,13 @@ const LearnedDataFile learnedDataFiles[] = {
 };
 const size_t learnedDataFileCount = sizeof learnedDataFiles / sizeof learnedDataFiles[0];
 
-namespace {
-bool sameName(const char* a, const char* b) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (fold(*a) != fold(*b)) return false;
-    return *a == *b;
-}
-}  // namespace
-
 bool isLearnedDataFile(const char* name) {
     if (name == nullptr) return false;
     for (const LearnedDataFile& file : learnedDataFiles)
-        if (sameName(file.name, name)) return true;
+        if (sameTextIgnoringCase(file.name, name)) return true;
     return false;
+}
+
+bool isUserDataFile(const char* name) {
+    return name != nullptr && (isLearnedDataFile(name) || sameTextIgnoringCase(name, backupFileName));
 }

@@ -12,5 +12,10 @@ struct LearnedDataFile {
 extern const LearnedDataFile learnedDataFiles[];
 extern const size_t learnedDataFileCount;
 
+// The backup of the learnt files, in the installation's directory.
+constexpr const char* backupFileName = "vornback.vrz";
+
 // True when the name (compared without regard to ASCII case) is one of the learnt files.
 bool isLearnedDataFile(const char* name);
+// A learnt file or the backup of them: what no file of the product may replace.
+bool isUserDataFile(const char* name);

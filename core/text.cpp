@@ -79,3 +79,10 @@ void wideNumber(long value, char16_t* out, size_t capacity) {
     for (; digits[i] != '\0' && i + 1 < capacity; ++i) out[i] = static_cast<char16_t>(digits[i]);
     if (capacity > 0) out[i] = u'\0';
 }
+
+bool sameTextIgnoringCase(const char* a, const char* b) {
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (fold(*a) != fold(*b)) return false;
+    return *a == *b;
+}

@@ -14,6 +14,8 @@ bool formatText(char* target, size_t capacity, const char* format, ...)
 // as cut there).
 size_t textLength(const char* text, size_t capacity);
 bool endsWithBackslash(const char* text);
+// Equal but for the case of ASCII letters, as Windows compares file names.
+bool sameTextIgnoringCase(const char* a, const char* b);
 
 // The same for wide (UTF-16) texts; capacities in characters.
 size_t wideLength(const char16_t* text, size_t capacity);

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "core/install_state.h"
+#include "core/learned_data.h"
 #include "core/text.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -21,16 +22,46 @@ int deleteFile(const char* path) {
     return plat::deleteFile(path) ? 0 : -1;
 }
 
-void moveAside(const char* path) {
-    char aside[pathCapacity];
-    copyText(aside, sizeof aside, path);
+namespace {
+
+// The rename of moveAside; false when neither name could be taken.
+bool renameAside(const char* path, char* aside, size_t capacity) {
+    if (!copyText(aside, capacity, path)) return false;
     size_t length = std::strlen(aside);
-    if (length < 5) return;  // no fifth-last character to change
+    if (length < 5) return false;  // no fifth-last character to change
     for (char mark : {'2', '1'}) {
         aside[length - 5] = mark;
+        // The learnt files and their backup are never the old copy that is cleared first.
+        const char* bare = std::strrchr(aside, '\\');
+        bare = bare != nullptr ? bare + 1 : aside;
+        if (isUserDataFile(bare)) continue;
         deleteFile(aside);
-        if (plat::moveFile(path, aside)) return;
+        if (plat::moveFile(path, aside)) return true;
     }
+    return false;
+}
+
+}  // namespace
+
+void moveAside(const char* path) {
+    char aside[pathCapacity];
+    if (!renameAside(path, aside, sizeof aside)) return;
+    // Left behind for good otherwise: nothing else ever removes the old module.
+    if (!plat::deleteFile(aside)) plat::scheduleDeleteAtRestart(aside);
+}
+
+Removal removeProductFile(const char* path) {
+    uint32_t attributes = plat::getFileAttributes(path);
+    if (attributes == plat::invalidAttributes) return Removal::absent;
+    if ((attributes & plat::attrDirectory) != 0) return Removal::failed;
+    plat::setFileAttributes(path, plat::attrArchive);
+    if (plat::deleteFile(path)) return Removal::removed;
+    char aside[pathCapacity];
+    if (renameAside(path, aside, sizeof aside)) {
+        if (plat::deleteFile(aside)) return Removal::removed;
+        return plat::scheduleDeleteAtRestart(aside) ? Removal::atRestart : Removal::failed;
+    }
+    return plat::scheduleDeleteAtRestart(path) ? Removal::atRestart : Removal::failed;
 }
 
 void copyModule(const char* sourceName, const char* targetName) {

@@ -4,7 +4,16 @@
 // Clears read-only and the like, then deletes: 0 when deleted or when the file does not open
 // for reading (nothing there), -1 when the delete failed.
 int deleteFile(const char* path);
-// Renames a busy file out of the way: its fifth-last character becomes '2', else '1'.
+// Renames a busy file out of the way: its fifth-last character becomes '2', else '1'. The file
+// under its new name is deleted at once, or, still in use, at the next restart.
 void moveAside(const char* path);
+
+// What became of a file of the product that was to go.
+enum class Removal { absent, removed, atRestart, failed };
+// Deletes a file of the product. One in use (a module loaded by running programs) is renamed
+// as moveAside renames it and deleted at the next restart: its own name is free at once for a
+// later install, which a delete recorded under that name would otherwise remove at the restart.
+// When no rename is possible, the file itself is deleted at the restart.
+Removal removeProductFile(const char* path);
 // Copies installDir + source to systemDir + "\" + target, moving a busy target aside once.
 void copyModule(const char* sourceName, const char* targetName);

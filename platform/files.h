@@ -56,6 +56,12 @@ bool moveFile(const char* source, const char* target);
 // replaced in one step. Where the call does not exist (the 9x family), delete and rename.
 bool moveFileReplacing(const char* source, const char* target);
 bool deleteFile(const char* path);
+// RemoveDirectoryA: only an empty directory goes.
+bool removeDirectory(const char* path);
+// MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file is deleted at the next restart,
+// before any program can load it. Where the call does not exist (the 9x family), through the
+// [rename] section of WININIT.INI in the Windows directory. False when it could not be recorded.
+bool scheduleDeleteAtRestart(const char* path);
 // GetLastError after the last failed file operation.
 uint32_t lastError();
 

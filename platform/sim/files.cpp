@@ -316,6 +316,36 @@ bool deleteFile(const char* path) {
     return true;
 }
 
+bool removeDirectory(const char* path) {
+    if (injected("directory remove")) return false;
+    std::string h = host(path);
+    while (h.size() > 1 && h.back() == '/') h.pop_back();
+    if (!isDir(h)) {
+        setError(isFile(h) ? errorDirectoryName : errorFileNotFound);
+        return false;
+    }
+    if (denied(path)) {
+        setError(errorAccessDenied);
+        return false;
+    }
+    if (::rmdir(h.c_str()) != 0) {
+        // ENOTEMPTY: Windows says ERROR_DIR_NOT_EMPTY.
+        setError(errno == ENOTEMPTY || errno == EEXIST ? 145u : errorFromErrno());
+        return false;
+    }
+    return true;
+}
+
+bool scheduleDeleteAtRestart(const char* path) {
+    // Recorded in HKLM by the system: refused like any other write there.
+    if (injected("restart schedule")) return false;
+    sim::Machine* m = sim::current();
+    if (m == nullptr) return false;
+    // Only recorded: what is there at the restart goes, a directory only when it is empty then.
+    m->pendingDeletes.push_back(m->normalize(path));
+    return true;
+}
+
 uint32_t lastError() {
     if (sim::Machine* m = sim::current()) return m->lastError;
     return passthroughError;

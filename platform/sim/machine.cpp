@@ -273,6 +273,17 @@ void Machine::moveBusyMark(const std::string& from, const std::string& to) {
         if (b == normal) b = normalize(to);
 }
 
+void Machine::restart() {
+    // Every program has ended: nothing is busy any more, and the recorded deletes run in order.
+    busy_.clear();
+    for (const std::string& path : pendingDeletes) {
+        std::string host = hostPath(path);
+        if (::unlink(host.c_str()) != 0) ::rmdir(host.c_str());
+        attributes.erase(path);
+    }
+    pendingDeletes.clear();
+}
+
 Machine* current() { return currentMachine; }
 
 Machine::Window& Machine::addWindow(const std::string& className, const std::u16string& title,

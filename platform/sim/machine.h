@@ -91,6 +91,10 @@ public:
     bool isBusy(const std::string& windowsPath) const;
     void moveBusyMark(const std::string& from, const std::string& to);
     std::map<std::string, uint32_t> attributes;  // by normalized path; absent = archive
+    // Files to be deleted at the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT),
+    // normalized, in the order they were recorded; restart() carries them out.
+    std::vector<std::string> pendingDeletes;
+    void restart();
     uint32_t lastError = 0;
 
     // The absolute, lower-cased form of a path with redirection applied, used as a key.

@@ -95,6 +95,8 @@ TEST_F(InUse, ServerIsNotifiedAndItsProgramMovedAside) {
     EXPECT_STREQ(block.c_str(), "VKSRF=2");
     EXPECT_EQ(file(std::string(state.installDir) + "vornel82.exe"), "running server");
     EXPECT_FALSE(m().exists(std::string(state.installDir) + "vornel88.exe"));
+    // Still running: it goes at the restart, not never.
+    EXPECT_EQ(m().pendingDeletes, std::vector<std::string>{m().normalize(std::string(state.installDir) + "vornel82.exe")});
     EXPECT_STREQ(state.stageMessage, "智能Marl安装错误Err=100415");
     EXPECT_GE(m().sleptMilliseconds, 50u);
 }
@@ -108,7 +110,10 @@ TEST_F(InUse, AServerThatFaultsOrNeverAnswersDoesNotHoldTheInstall) {
         server.hung = hung;
         m().writeFile(std::string(state.installDir) + "vornel88.exe", "old");
         stopInputMethodServer();
-        EXPECT_EQ(file(std::string(state.installDir) + "vornel82.exe"), "old") << hung;
+        // Renamed out of the way and, as nothing holds it, gone at once.
+        EXPECT_FALSE(m().exists(std::string(state.installDir) + "vornel88.exe")) << hung;
+        EXPECT_FALSE(m().exists(std::string(state.installDir) + "vornel82.exe")) << hung;
+        EXPECT_TRUE(m().pendingDeletes.empty()) << hung;
         EXPECT_STREQ(state.stageMessage, "智能Marl安装错误Err=100415") << hung;
     }
 }
