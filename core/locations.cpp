@@ -49,6 +49,46 @@ void findPathFileDrive(char* out, size_t capacity) {
     copyText(out, capacity, "");
 }
 
+bool isInstallDirectoryName(const char* dir) {
+    size_t length = textLength(dir, previousDirCapacity);
+    if (length < 12 || length >= previousDirCapacity) return false;
+    char letter = static_cast<char>(dir[0] | 0x20);
+    if (letter < 'a' || letter > 'z' || dir[1] != ':' || dir[2] != '\\') return false;
+    if (!sameTextIgnoringCase(dir + length - 9, "\\vornel8\\")) return false;
+    // Every folder of the path: none empty, none "." or "..".
+    for (size_t start = 3; start < length;) {
+        size_t end = start;
+        while (end < length && dir[end] != '\\') ++end;
+        size_t part = end - start;
+        if (part == 0 || (dir[start] == '.' && (part == 1 || (part == 2 && dir[start + 1] == '.'))))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool pathFilePresent() {
+    char dir[dirCapacity];
+    char path[pathCapacity];
+    return plat::getWindowsDirectory(dir, dirCapacity) != 0 &&
+           formatText(path, sizeof path, "%s\\%s", dir, pathFileName) &&
+           plat::getFileAttributes(path) != plat::invalidAttributes;
+}
+
+void removePathFiles(RemovalTally& tally) {
+    char dir[dirCapacity];
+    char path[pathCapacity];
+    if (plat::getWindowsDirectory(dir, dirCapacity) != 0 &&
+        formatText(path, sizeof path, "%s\\%s", dir, pathFileName))
+        removeCounted(tally, path);
+    findPathFileDrive(dir, dirCapacity);
+    if (dir[0] == '\0' || !formatText(path, sizeof path, "%s%s", dir, pathFileName)) return;
+    if (removeCounted(tally, path) == Removal::absent) return;
+    // The folder is the product's only when the path file was all it held.
+    dir[std::strlen(dir) - 1] = '\0';
+    plat::removeDirectory(dir);
+}
+
 void writePathFile() {
     char path[pathCapacity];
     plat::getWindowsDirectory(state.systemDir, dirCapacity);

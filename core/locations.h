@@ -29,6 +29,16 @@ int compareInstalledSize(const char* sourceName, const char* targetName);
 void copyToTarget(const char* sourceName, const char* targetName, int code);
 int compareWithTarget(const char* sourceName, const char* targetName, int code);
 
+// A directory the uninstaller may empty: a local absolute path ("x:\...") whose last folder is
+// "vornel8", with its backslash, as computeInstallDir makes every install directory, and no
+// "." or ".." folder in it. Whatever else a path file holds is nobody's install directory.
+bool isInstallDirectoryName(const char* dir);
+// Whether the path file is in the Windows directory.
+bool pathFilePresent();
+struct RemovalTally;
+// Both path files, and the second one's folder when nothing else is in it.
+void removePathFiles(RemovalTally& tally);
+
 // Runs `operation` with WOW64 file-system redirection off when this process runs under WOW64.
 template <class Operation>
 auto withoutRedirection(Operation&& operation) -> decltype(operation()) {

@@ -38,7 +38,7 @@ void appendUtf8(std::string& out, const std::u16string& text) {
 
 }  // namespace
 
-bool openSetupLog(const char* path, bool append) {
+bool openSetupLog(const char* path, bool append, const char* defaultName) {
     closeSetupLog();
     char chosen[dirCapacity + 64];
     if (path != nullptr && path[0] != '\0') {
@@ -46,7 +46,7 @@ bool openSetupLog(const char* path, bool append) {
     } else {
         char temp[dirCapacity];
         if (plat::getTempPath(temp, sizeof temp) == 0) return false;
-        if (!formatText(chosen, sizeof chosen, "%s%s", temp, defaultLogName)) return false;
+        if (!formatText(chosen, sizeof chosen, "%s%s", temp, defaultName)) return false;
     }
     if (append) {
         logFile = plat::lopen(chosen, plat::ofWrite);

@@ -8,6 +8,7 @@
 #include "core/command_line.h"
 #include "core/outcome.h"
 #include "core/pipeline.h"
+#include "core/product.h"
 #include "core/setup_log.h"
 #include "core/text.h"
 #include "core/unattended.h"
@@ -48,7 +49,6 @@ bool registerMainWindowClass(plat::InstanceHandle instance) {
 
 namespace {
 
-constexpr const char* instanceMutexName = "vornsetup-9.0-single-instance";
 constexpr unsigned silentInstanceWait = 30000;
 
 const char16_t* answerName(int answer) {

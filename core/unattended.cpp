@@ -7,7 +7,7 @@ namespace {
 std::vector<UnattendedMessage> messages;
 
 int answerUnattended(const char16_t* text, const char16_t* caption, unsigned type) {
-    int answer = (type & 0xF) == plat::mbYesNo ? plat::idYes : plat::idOk;
+    int answer = plat::offersYes(type) ? plat::idYes : plat::idOk;
     messages.push_back({caption ? caption : u"", text ? text : u"", type, answer});
     return answer;
 }

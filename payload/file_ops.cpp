@@ -85,3 +85,34 @@ void copyModule(const char* sourceName, const char* targetName) {
     formatText(text, sizeof text, message, target);
     plat::messageBoxA(text, copyCaption, plat::mbOk);
 }
+
+namespace {
+void (*removalObserver)(Removal, const char*) = nullptr;
+}
+
+void setRemovalObserver(void (*observer)(Removal result, const char* what)) { removalObserver = observer; }
+
+void countRemoval(RemovalTally& tally, Removal result, const char* what) {
+    switch (result) {
+        case Removal::absent: return;
+        case Removal::removed: ++tally.removed; break;
+        case Removal::atRestart: ++tally.atRestart; break;
+        case Removal::failed: ++tally.failed; break;
+    }
+    if (removalObserver != nullptr) removalObserver(result, what);
+}
+
+Removal removeCounted(RemovalTally& tally, const char* path) {
+    Removal result = removeProductFile(path);
+    countRemoval(tally, result, path);
+    return result;
+}
+
+void countRegistryRemoval(RemovalTally& tally, int result, const char* what) {
+    if (result > 0) {
+        tally.removed += static_cast<unsigned>(result);
+        if (removalObserver != nullptr) removalObserver(Removal::removed, what);
+    } else if (result < 0) {
+        countRemoval(tally, Removal::failed, what);
+    }
+}

@@ -15,5 +15,20 @@ enum class Removal { absent, removed, atRestart, failed };
 // later install, which a delete recorded under that name would otherwise remove at the restart.
 // When no rename is possible, the file itself is deleted at the restart.
 Removal removeProductFile(const char* path);
+
+// What a removal met, for the uninstaller's report and exit code.
+struct RemovalTally {
+    unsigned removed = 0;
+    unsigned atRestart = 0;
+    unsigned failed = 0;
+};
+// Told of each thing removed, put off to the restart or not removed (a log, for instance).
+void setRemovalObserver(void (*observer)(Removal result, const char* what));
+// Counts the result (absent counts nothing) and tells the observer.
+void countRemoval(RemovalTally& tally, Removal result, const char* what);
+// removeProductFile, counted.
+Removal removeCounted(RemovalTally& tally, const char* path);
+// A registry removal's result (removed count, 0 nothing there, -1 not all removed), counted.
+void countRegistryRemoval(RemovalTally& tally, int result, const char* what);
 // Copies installDir + source to systemDir + "\" + target, moving a busy target aside once.
 void copyModule(const char* sourceName, const char* targetName);

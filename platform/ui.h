@@ -9,7 +9,12 @@ using InstanceHandle = void*;
 using WindowHandle = void*;
 
 constexpr unsigned mbOk = 0x0;
+constexpr unsigned mbYesNoCancel = 0x3;
 constexpr unsigned mbYesNo = 0x4;
+constexpr unsigned mbIconQuestion = 0x20;
+constexpr unsigned mbIconInformation = 0x40;
+// A question whose buttons include Yes: unanswered, Yes is what its default button says.
+constexpr bool offersYes(unsigned type) { return (type & 0xF) == mbYesNo || (type & 0xF) == mbYesNoCancel; }
 constexpr int idOk = 1;
 constexpr int idCancel = 2;
 constexpr int idYes = 6;

@@ -36,7 +36,7 @@ int answered(std::u16string text, std::u16string caption, unsigned type) {
         m.answers.pop_front();
     } else {
         // Unscripted boxes take their first button.
-        answer = (type & 0xF) == mbYesNo ? idYes : idOk;
+        answer = offersYes(type) ? idYes : idOk;
     }
     m.messageBoxes.push_back({std::move(caption), std::move(text), type, answer});
     return answer;

@@ -1,0 +1,105 @@
+#include "userdata/uninstall_data.h"
+
+#include <cstring>
+
+#include "core/install_state.h"
+#include "core/learned_data.h"
+#include "core/text.h"
+#include "platform/files.h"
+#include "userdata/backup.h"
+
+namespace {
+
+constexpr size_t pathCapacity = previousDirCapacity + 270;
+constexpr const char* filerName = "filer";
+
+bool isDotName(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+bool isPackedCopy(const char* name) {
+    for (size_t i = 0; i < learnedDataFileCount; ++i)
+        if (sameTextIgnoringCase(name, learnedDataFiles[i].packedName)) return true;
+    return false;
+}
+
+// Calls `each` with every name in `dir` (ending in a backslash) and whether it is a folder.
+template <class Each>
+void forEachEntry(const char* dir, Each&& each) {
+    char pattern[pathCapacity];
+    if (!formatText(pattern, sizeof pattern, "%s*", dir)) return;
+    plat::FindData found;
+    plat::FindHandle find = plat::findFirstFile(pattern, found);
+    if (find == plat::invalidFind) return;
+    do {
+        found.name[sizeof found.name - 1] = '\0';
+        if (!isDotName(found.name)) each(found.name, (found.attributes & plat::attrDirectory) != 0);
+    } while (plat::findNextFile(find, found));
+    plat::findClose(find);
+}
+
+// Removes a folder that should be empty now; one whose files go at the restart goes after them.
+void removeFolder(const char* path, bool filesAtRestart, RemovalTally& tally) {
+    if (plat::removeDirectory(path)) return;
+    if (filesAtRestart && plat::scheduleDeleteAtRestart(path)) return;
+    countRemoval(tally, Removal::failed, path);
+}
+
+}  // namespace
+
+bool productFilesPresent(const char* dir) {
+    bool found = false;
+    forEachEntry(dir, [&](const char* name, bool folder) {
+        if (folder ? sameTextIgnoringCase(name, filerName) : !isUserDataFile(name)) found = true;
+    });
+    return found;
+}
+
+void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally& tally) {
+    if (plat::getFileAttributes(dir) == plat::invalidAttributes) return;
+    bool backupComplete = true;
+    if (keepLearnedData) {
+        copyText(state.previousInstallDir, previousDirCapacity, dir);
+        backupUserData();
+        // Nothing learnt there (nothing packed, nothing failed) needs no backup.
+        if (state.learnedDataUnsaved != 0) {
+            backupComplete = false;
+            countRemoval(tally, Removal::failed, backupFileName);
+        }
+    }
+    unsigned restartBefore = tally.atRestart;
+    bool foreignFolder = false;
+    forEachEntry(dir, [&](const char* name, bool folder) {
+        char path[pathCapacity];
+        if (!formatText(path, sizeof path, "%s%s", dir, name)) {
+            countRemoval(tally, Removal::failed, name);
+            return;
+        }
+        if (folder) {
+            // Only the folder the setup makes; any other is not the product's to remove.
+            if (!sameTextIgnoringCase(name, filerName)) {
+                foreignFolder = true;
+                return;
+            }
+            unsigned inside = tally.atRestart;
+            char folderPath[pathCapacity];
+            if (!formatText(folderPath, sizeof folderPath, "%s\\", path)) return;
+            forEachEntry(folderPath, [&](const char* innerName, bool innerFolder) {
+                char inner[pathCapacity];
+                if (!innerFolder && formatText(inner, sizeof inner, "%s%s", folderPath, innerName))
+                    removeCounted(tally, inner);
+            });
+            removeFolder(path, tally.atRestart != inside, tally);
+            return;
+        }
+        if (keepLearnedData && (isUserDataFile(name) || (!backupComplete && isPackedCopy(name)))) return;
+        removeCounted(tally, path);
+    });
+    // A folder the product did not make keeps the directory; that is no failure of ours.
+    if (keepLearnedData || foreignFolder) return;
+    char bare[pathCapacity];
+    copyText(bare, sizeof bare, dir);
+    size_t length = std::strlen(bare);
+    if (length > 0 && bare[length - 1] == '\\') bare[length - 1] = '\0';
+    removeFolder(bare, tally.atRestart != restartBefore, tally);
+}
