@@ -58,6 +58,10 @@ SetupCommandLine parseCommandLine(const char* commandLine) {
             silentSwitch = true;
         } else if (sameSwitch(token, "/REMOVEDATA")) {
             out.removeData = true;
+        } else if (sameSwitch(token, "/CHECK")) {
+            out.check = true;
+        } else if (sameSwitch(token, "/REPAIR")) {
+            out.repair = true;
         } else if (sameSwitch(token, "/LOG")) {
             out.logRequested = true;
         } else if (startsWithSwitch(token, "/LOG=")) {
@@ -73,6 +77,7 @@ SetupCommandLine parseCommandLine(const char* commandLine) {
             keepUnknown(out, token);
         }
     }
+    if (out.check) out.repair = false;
     out.silent = !containsWord(commandLine, "regvr32") &&
                  (silentSwitch || containsWord(commandLine, "setvrsrf32"));
     return out;

@@ -15,6 +15,10 @@ struct SetupCommandLine {
     char logPath[logPathCapacity] = {};
     // "/REMOVEDATA", the uninstaller's: the learnt data go with the rest.
     bool removeData = false;
+    // "/CHECK": the installation checked, nothing changed. "/REPAIR": what is missing or damaged
+    // put back. Both given, only the check runs: it is the one that cannot do harm.
+    bool check = false;
+    bool repair = false;
     // Switches not known here, kept (cut to their capacity) so that the log can name them.
     size_t unknownCount = 0;
     char unknown[unknownSwitchCount][switchCapacity] = {};

@@ -37,6 +37,19 @@ const char* outcomeName(int code) {
     }
 }
 
+const char* maintenanceOutcomeName(bool repair, int code) {
+    switch (code) {
+        case exitHealthy: return repair ? "repaired, or nothing to repair" : "healthy";
+        case exitDamaged: return "damaged";
+        case exitNotInstalled: return "not installed";
+        case exitRestartNeeded: return "repaired, a restart completes it";
+        case exitDataNotRestored: return "not repaired: learnt data could not be restored";
+        case exitModuleFailed: return "not repaired: a file, module or registration could not be restored";
+        case exitPayloadDamaged: return "not repaired: the payload is incomplete or damaged";
+        default: return outcomeName(code);
+    }
+}
+
 int outcomeOfMessage(const char16_t* message, int stage) {
     if (message == nullptr) return exitInstalled;
     std::u16string_view text(message);

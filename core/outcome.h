@@ -14,12 +14,24 @@ enum SetupExitCode : int {
     exitAnotherSetup = 8,        // another setup of the product was running: nothing installed
 };
 
+// The check (/CHECK) and the repair (/REPAIR) of an installation. Besides these, the repair ends
+// with 2, 3 or 4 as the setup does when something could not be put back (learnt data, a module
+// or its registration, a file of the payload), and both with 7 and 8 as the setup does.
+enum MaintenanceExitCode : int {
+    exitHealthy = 0,          // check: nothing missing or damaged; repair: repaired, or nothing to do
+    exitDamaged = 10,         // check: something missing or damaged (each finding in the log)
+    exitNotInstalled = 1605,  // no installation found (msiexec's ERROR_UNKNOWN_PRODUCT)
+    exitRestartNeeded = 3010, // repaired, a restart completes it (msiexec's ERROR_SUCCESS_REBOOT_REQUIRED)
+};
+
 void resetOutcome();
 // Keeps the more serious of what was noted and this.
 void noteOutcome(int code);
 int setupOutcome();
 // A short name of an exit code, for the log's last line.
 const char* outcomeName(int code);
+// The same for the check and the repair.
+const char* maintenanceOutcomeName(bool repair, int code);
 // The failure a message of the install reports, 0 for a notice, a question or a warning. The
 // stage tells an entry of the restored backup from one of the payload.
 int outcomeOfMessage(const char16_t* message, int stage);

@@ -6,6 +6,7 @@
 #include "core/install_state.h"
 #include "core/locations.h"
 #include "core/command_line.h"
+#include "core/maintenance.h"
 #include "core/outcome.h"
 #include "core/pipeline.h"
 #include "core/product.h"
@@ -106,11 +107,14 @@ void logStart(const char* commandLine, const SetupCommandLine& options) {
     }
 }
 
-// The exit code: silent mode and a run with a log tell the outcome, the wizard alone ends with 0.
+// The exit code: silent mode and a run with a log tell the outcome, the wizard alone ends with 0;
+// the check and the repair always tell theirs.
 int endRun(const SetupCommandLine& options) {
-    int code = options.silent || options.logRequested ? setupOutcome() : 0;
-    std::u16string fields[] = {u"result=" + plat::wideFromAnsi(outcomeName(setupOutcome())),
-                               u"exit=" + number(code)};
+    bool maintenance = options.check || options.repair;
+    int code = options.silent || options.logRequested || maintenance ? setupOutcome() : 0;
+    const char* name = maintenance ? maintenanceOutcomeName(options.repair, setupOutcome())
+                                   : outcomeName(setupOutcome());
+    std::u16string fields[] = {u"result=" + plat::wideFromAnsi(name), u"exit=" + number(code)};
     logFields(fields, 2);
     closeSetupLog();
     plat::setMessageObserver(nullptr);
@@ -155,7 +159,11 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     }
 
     computeInstallDir();
-    bool refused = isNotAdministrator();
+    // The check changes nothing and needs no rights to read, so it skips the administrator
+    // check, which writes the path file to learn whether it may.
+    bool refused = false;
+    if (options.check) readPathFile(1);
+    else refused = isNotAdministrator();
     if (options.silent || options.logRequested) {
         openSetupLog(options.logPath);
         logStart(commandLine, options);
@@ -164,6 +172,16 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     if (refused) {
         plat::messageBoxW(notAdministratorMessage, u"智能Marl", plat::mbOk);
         noteOutcome(exitNotAdministrator);
+        return endRun(options);
+    }
+
+    if (options.check || options.repair) {
+        int code = runMaintenance(options.check ? MaintenanceMode::check : MaintenanceMode::repair,
+                                  instance, options.silent);
+        plat::startProgramsHidden(false);
+        // Its own code, not the most serious of the messages met on the way.
+        resetOutcome();
+        noteOutcome(code);
         return endRun(options);
     }
 

@@ -54,6 +54,9 @@ unsigned getDriveType(const char* root);
 // GetTempPathA: the temporary folder with its trailing backslash; 0 with an empty text when it
 // does not fit.
 unsigned getTempPath(char* out, unsigned capacity);
+// GetModuleFileNameA of the program itself: its full path; 0 with an empty text when it does
+// not fit.
+unsigned getProgramPath(char* out, unsigned capacity);
 struct LocalTime {
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };

@@ -132,6 +132,8 @@ struct Processes {
     unsigned runTime = 300;
     // The folder the setup was started from: searched first for a program named bare.
     std::string applicationDir = "C:\\setup";
+    // The setup program's own path (GetModuleFileNameA); empty: the call fails.
+    std::string programPath;
     // Programs every Windows has in its system directories, without a file in the test folder.
     std::vector<std::string> systemPrograms = {"regsvr32.exe", "icacls.exe", "cmd.exe",
                                                "runas.exe"};

@@ -145,6 +145,10 @@ unsigned getTempPath(char* out, unsigned capacity) {
     return static_cast<unsigned>(temp.size());
 }
 
+unsigned getProgramPath(char* out, unsigned capacity) {
+    return putText(machine().processes.programPath, out, capacity);
+}
+
 LocalTime getLocalTime() { return machine().localTime; }
 
 uint32_t getTickCount() { return machine().tickCount; }

@@ -147,6 +147,18 @@ unsigned getTempPath(char* out, unsigned capacity) {
     return length;
 }
 
+unsigned getProgramPath(char* out, unsigned capacity) {
+    if (capacity == 0) return 0;
+    // A path cut to the buffer comes back with the full capacity (and, before Vista, without
+    // its terminator): no path at all then.
+    DWORD length = GetModuleFileNameA(nullptr, out, capacity);
+    if (length == 0 || length >= capacity) {
+        out[0] = '\0';
+        return 0;
+    }
+    return length;
+}
+
 LocalTime getLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -62,3 +62,25 @@ TEST(CommandLine, RemoveDataIsTheUninstallersWholeSwitch) {
     for (const auto& [commandLine, removeData] : cases)
         EXPECT_EQ(parseCommandLine(commandLine).removeData, removeData) << commandLine;
 }
+
+TEST(CommandLine, CheckAndRepairAreWholeSwitches) {
+    struct Maintenance {
+        const char* commandLine;
+        bool check, repair, silent;
+    };
+    const Maintenance cases[] = {
+        {"/CHECK", true, false, false},       {"/check /s", true, false, true},
+        {"/Repair", false, true, false},      {"/REPAIR /VERYSILENT", false, true, true},
+        {"setvrsrf32 /REPAIR", false, true, true},
+        // Asked for both, only the check runs: it changes nothing.
+        {"/REPAIR /CHECK", true, false, false},
+        {"/CHECKS", false, false, false},     {"/REPAIR=1", false, false, false},
+        {"\"/CHECK \"", false, false, false}, {"x/CHECK", false, false, false},
+    };
+    for (const Maintenance& c : cases) {
+        SetupCommandLine parsed = parseCommandLine(c.commandLine);
+        EXPECT_EQ(parsed.check, c.check) << c.commandLine;
+        EXPECT_EQ(parsed.repair, c.repair) << c.commandLine;
+        EXPECT_EQ(parsed.silent, c.silent) << c.commandLine;
+    }
+}
