@@ -615,6 +615,15 @@ class Machine:
         """Wait until every Wine process of this machine has ended (wineserver -w)."""
         _wineserver("-w", self.env)
 
+    def snapshot(self):
+        """Every file under drive_c and every registry key and value (snapshot.py), once every
+        Wine process has ended. Starts no Wine process: the next one would run the restart's
+        scheduled file operations first."""
+        import snapshot  # beside this file
+
+        self.wait()
+        return snapshot.take(self.prefix)
+
     def close(self) -> None:
         try:
             self.stop()
