@@ -196,8 +196,10 @@ bool placeRepairProgram() {
     char self[pathCapacity];
     char target[pathCapacity];
     if (!installPath(repairProgramName, target, sizeof target)) return false;
-    // Without our own path an older copy there would repair with an older payload: none.
-    bool known = plat::getProgramPath(self, sizeof self) != 0;
+    // Without our own file an older copy there would repair with an older payload: none. And
+    // only for a copy of ours is the one there moved aside.
+    bool known = plat::getProgramPath(self, sizeof self) != 0 &&
+                 plat::getFileAttributes(self) != plat::invalidAttributes;
     // Run from that copy (the repair, or a reinstall started from it): it is in place already.
     if (known && sameName(self, target)) return true;
     bool copied = false;

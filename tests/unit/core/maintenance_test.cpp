@@ -15,6 +15,7 @@
 #include "core/outcome.h"
 #include "core/pipeline.h"
 #include "core/startup.h"
+#include "core/text.h"
 #include "payload/installed_files.h"
 #include "payload/module_placement.h"
 
@@ -292,4 +293,30 @@ TEST(InstalledFiles, TheLabelPatchInMemoryIsThePatchOfTheFile) {
         EXPECT_EQ(inMemory, m.readFile("C:\\module.ime").value_or("<missing>"));
     }
     state.workBuffer = nullptr;
+}
+
+TEST(InstalledFiles, TheRepairProgramIsTheSetupItselfInTheInstallDirectory) {
+    struct Case {
+        const char* name;
+        std::string programPath;
+        bool placed;
+        std::string copy;  // what installDir holds afterwards as "vornsetup.exe"
+    };
+    const Case cases[] = {
+        {"copied", "C:\\setup\\vornsetup.exe", true, "setup 9.0"},
+        {"run from the copy", dir + "VORNSETUP.EXE", true, "older copy"},
+        // Without its own path an older copy must not stand in: it carries an older payload.
+        {"own path unknown", "", false, "older copy"},
+        {"own file gone", "C:\\setup\\gone.exe", false, "older copy"},
+    };
+    for (const Case& c : cases) {
+        sim::Machine m(sim::Os::win10_64);
+        resetInstallState();
+        copyText(state.installDir, dir.c_str());
+        m.writeFile("C:\\setup\\vornsetup.exe", "setup 9.0");
+        m.writeFile(dir + "vornsetup.exe", "older copy");
+        m.processes.programPath = c.programPath;
+        EXPECT_EQ(placeRepairProgram(), c.placed) << c.name;
+        EXPECT_EQ(m.readFile(dir + "vornsetup.exe").value_or("<missing>"), c.copy) << c.name;
+    }
 }
