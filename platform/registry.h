@@ -54,6 +54,28 @@ long regDeleteValue(RegKey key, const char* valueName);
 long regDeleteKey(RegKey parent, const char* subKey);
 long regCloseKey(RegKey key);
 
+// RegEnumValueA: the value at `index`. `nameLength` holds the name's capacity in characters
+// with the terminator and comes back as its length without it; `size` holds the data's
+// capacity and comes back as its byte length (data may be null to ask only for the length).
+// A name or data that does not fit gives regMoreData; the buffers' content is then not defined.
+long regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength, uint32_t* type,
+                  void* data, uint32_t* size);
+
+// The registry view of a call on 64-bit Windows: the one this process sees (for the 32-bit
+// setup HKLM\Software through Wow6432Node, apart from the keys both views share), or the
+// native one that 64-bit programs and modules see. On 32-bit Windows, and for a 64-bit
+// process, the two are one.
+enum class RegView { process, native64 };
+// RegOpenKeyExA in the chosen view; keys opened below the handle stay in that view.
+long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view,
+                    RegKey* result);
+// The key with everything below it, deepest first, in the chosen view (RegDeleteKeyExA, looked
+// up by name, where a view is named; RegDeleteTree is missing before Vista). regOk when the
+// key is gone, regFileNotFound when it was not there; any other code when something of it
+// stays, the rest being deleted as far as possible. An empty subKey is refused: a root is
+// never deleted.
+long regDeleteTree(RegKey parent, const char* subKey, RegView view);
+
 // The wide forms, for the entries whose texts are UTF-16.
 long regOpenKeyW(RegKey parent, const char16_t* subKey, RegAccess access, RegKey* result);
 long regCreateKeyW(RegKey parent, const char16_t* subKey, RegKey* result);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/install_state.h"
@@ -247,4 +248,36 @@ size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity) {
         ++found;
     }
     return found;
+}
+
+int removeKeyboardLayouts(char removedIds[][layoutIdCapacity], size_t capacity,
+                          size_t* removedCount) {
+    if (removedCount != nullptr) *removedCount = 0;
+    ScopedKey layouts;
+    long status = plat::regOpenKey(plat::hkeyLocalMachine, keyboardLayoutsKey, RegAccess::read,
+                                   layouts.receive());
+    // Without the key there is nothing of ours; a key we may not read may hold it.
+    if (status == plat::regFileNotFound) return 0;
+    if (status != plat::regOk) return -1;
+    uint32_t subkeys = 0;
+    if (plat::regQuerySubkeyCount(layouts.get(), &subkeys) != plat::regOk) return -1;
+    // Room for every subkey: none of ours may stay behind for want of it.
+    size_t room = static_cast<size_t>(subkeys) + 1;
+    auto ids = std::make_unique<char[][layoutIdCapacity]>(room);
+    size_t found = findProductLayouts(ids.get(), room);
+
+    int removed = 0;
+    bool failed = false;
+    for (size_t i = 0; i < found; ++i) {
+        status = plat::regDeleteTree(layouts.get(), ids[i], plat::RegView::process);
+        if (status == plat::regFileNotFound) continue;
+        if (status != plat::regOk) {
+            failed = true;
+            continue;
+        }
+        if (removedIds != nullptr && removedCount != nullptr && *removedCount < capacity)
+            copyText(removedIds[(*removedCount)++], layoutIdCapacity, ids[i]);
+        ++removed;
+    }
+    return failed ? -1 : removed;
 }

@@ -17,3 +17,9 @@ void registerKeyboardLayout();
 // Fills at most `capacity` ids, in enumeration order, and returns how many it filled. Reads
 // only; a key that cannot be read, or whose name is no layout id, is passed over.
 size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity);
+// Deletes the product's layouts (findProductLayouts) with whatever subkeys they have, and
+// names the ones deleted in `removedIds` (at most `capacity`, `removedCount` of them), so that
+// their preload entries can go next. Returns the number deleted, 0 when there were none, -1
+// when one could not be deleted (the others are deleted all the same).
+int removeKeyboardLayouts(char removedIds[][layoutIdCapacity], size_t capacity,
+                          size_t* removedCount);

@@ -1,6 +1,8 @@
 #include "registration/preload_list.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/install_state.h"
 #include "core/text.h"
@@ -17,6 +19,7 @@ using plat::ScopedKey;
 constexpr const char* userLayoutKey = "keyboard layout";
 constexpr const char* defaultProfileLayoutKey = ".DEFAULT\\keyboard layout";
 constexpr const char* nineXPreloadKey = "keyboard layout\\preload";
+constexpr const char* userPreloadKey = "keyboard layout\\preload";  // the NT form's, reached at once
 constexpr size_t valueCapacity = 200;
 
 struct EntryName {
@@ -168,6 +171,163 @@ bool addToNineXList(const char* id) {
     return true;
 }
 
+// --- removal ---
+
+// An entry as stored: its number, type and bytes, whatever they are.
+struct StoredEntry {
+    unsigned number = 0;
+    uint32_t type = plat::regNone;
+    std::vector<char> data;
+    bool readable = true;
+    bool ours = false;
+};
+
+// Entry names are decimal numbers as "%d" makes them; anything else is no entry.
+bool entryNumber(const char* name, unsigned& number) {
+    size_t length = std::strlen(name);
+    if (length == 0 || length > 4 || name[0] == '0') return false;
+    number = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        number = number * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    return true;
+}
+
+bool readStored(plat::RegKey key, const char* name, StoredEntry& entry) {
+    uint32_t size = 0;
+    if (plat::regQueryValue(key, name, &entry.type, nullptr, &size) != plat::regOk) return false;
+    entry.data.assign(size, '\0');
+    uint32_t read = size;
+    if (plat::regQueryValue(key, name, &entry.type, entry.data.data(), &read) != plat::regOk ||
+        read != size)
+        return false;
+    return true;
+}
+
+// A text entry (up to its first NUL) equal to one of the ids.
+bool namesOneOf(const StoredEntry& entry, const char (*ids)[layoutIdCapacity], size_t count) {
+    if (entry.type != plat::regSz) return false;
+    char text[layoutIdCapacity] = {};
+    size_t length = strnlen(entry.data.data(), entry.data.size());
+    if (length == 0 || length >= sizeof text) return false;
+    std::memcpy(text, entry.data.data(), length);
+    for (size_t i = 0; i < count; ++i)
+        if (textLength(ids[i], layoutIdCapacity) < layoutIdCapacity &&
+            sameTextIgnoringCase(text, ids[i]))
+            return true;
+    return false;
+}
+
+bool sameStored(const StoredEntry& a, const StoredEntry& b) {
+    return a.type == b.type && a.data == b.data;
+}
+
+// The entries that stay, renumbered from 1: the list is written from its start and its tail
+// deleted only when every entry before it has been written, so that a failure leaves an entry
+// twice rather than none.
+int renumber(std::vector<StoredEntry>& entries, bool (*write)(plat::RegKey, unsigned, const StoredEntry&),
+             bool (*drop)(plat::RegKey, unsigned), plat::RegKey list) {
+    std::sort(entries.begin(), entries.end(),
+              [](const StoredEntry& a, const StoredEntry& b) { return a.number < b.number; });
+    std::vector<const StoredEntry*> kept;
+    int removed = 0;
+    for (const StoredEntry& entry : entries) {
+        if (entry.ours) ++removed;
+        else kept.push_back(&entry);
+    }
+    if (removed == 0) return 0;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        unsigned number = static_cast<unsigned>(i + 1);
+        auto current = std::find_if(entries.begin(), entries.end(),
+                                    [&](const StoredEntry& e) { return e.number == number; });
+        if (current != entries.end() && current->readable && kept[i]->readable &&
+            sameStored(*current, *kept[i]))
+            continue;
+        // What could not be read cannot be moved without losing it.
+        if (!kept[i]->readable || !write(list, number, *kept[i])) return -1;
+    }
+    for (const StoredEntry& entry : entries)
+        if (entry.number > kept.size() && !drop(list, entry.number)) return -1;
+    return removed;
+}
+
+bool writeNtValue(plat::RegKey list, unsigned n, const StoredEntry& entry) {
+    return plat::regSetValue(list, entryName(n).text, entry.type, entry.data.data(),
+                             static_cast<uint32_t>(entry.data.size())) == plat::regOk;
+}
+
+bool dropNtValue(plat::RegKey list, unsigned n) {
+    long status = plat::regDeleteValue(list, entryName(n).text);
+    return status == plat::regOk || status == plat::regFileNotFound;
+}
+
+bool writeNineXItem(plat::RegKey list, unsigned n, const StoredEntry& entry) {
+    ScopedKey item;
+    return plat::createKey(list, entryName(n).text, item) &&
+           plat::regSetValue(item.get(), "", entry.type, entry.data.data(),
+                             static_cast<uint32_t>(entry.data.size())) == plat::regOk;
+}
+
+bool dropNineXItem(plat::RegKey list, unsigned n) {
+    long status = plat::regDeleteTree(list, entryName(n).text, plat::RegView::process);
+    return status == plat::regOk || status == plat::regFileNotFound;
+}
+
+// Opens the list for rewriting: 1, or 0 when it is not there, -1 when it is there but cannot
+// be opened (whether it names the product is then unknown, and so reported).
+int openList(plat::RegKey root, const char* path, ScopedKey& list) {
+    long status = plat::regOpenKey(root, path, RegAccess::all, list.receive());
+    if (status == plat::regOk) return 1;
+    return status == plat::regFileNotFound ? 0 : -1;
+}
+
+int removeFromNtList(plat::RegKey root, const char* path, const char (*ids)[layoutIdCapacity],
+                     size_t count) {
+    ScopedKey list;
+    if (int opened = openList(root, path, list); opened <= 0) return opened;
+    std::vector<StoredEntry> entries;
+    for (uint32_t index = 0;; ++index) {
+        char name[16];
+        uint32_t length = sizeof name;
+        long status = plat::regEnumValue(list.get(), index, name, &length, nullptr, nullptr,
+                                         nullptr);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) break;
+        StoredEntry entry;
+        if (!entryNumber(name, entry.number)) continue;
+        entry.readable = readStored(list.get(), name, entry);
+        entry.ours = entry.readable && namesOneOf(entry, ids, count);
+        entries.push_back(std::move(entry));
+    }
+    return renumber(entries, writeNtValue, dropNtValue, list.get());
+}
+
+int removeFromNineXList(const char (*ids)[layoutIdCapacity], size_t count) {
+    ScopedKey list;
+    if (int opened = openList(plat::hkeyCurrentUser, nineXPreloadKey, list); opened <= 0)
+        return opened;
+    std::vector<StoredEntry> entries;
+    for (uint32_t index = 0;; ++index) {
+        char name[16];
+        uint32_t length = sizeof name;
+        long status = plat::regEnumKey(list.get(), index, name, &length);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) break;
+        StoredEntry entry;
+        if (!entryNumber(name, entry.number)) continue;
+        ScopedKey item;
+        // An entry without a readable value names nothing of ours, but keeps its place.
+        entry.readable = plat::openKey(list.get(), name, RegAccess::read, item) &&
+                         readStored(item.get(), "", entry);
+        entry.ours = entry.readable && namesOneOf(entry, ids, count);
+        entries.push_back(std::move(entry));
+    }
+    return renumber(entries, writeNineXItem, dropNineXItem, list.get());
+}
+
+int combine(int a, int b) { return a < 0 || b < 0 ? -1 : a + b; }
+
 }  // namespace
 
 bool isNineXFamily() { return (plat::getVersion() & plat::versionNineXFamily) != 0; }
@@ -258,4 +418,12 @@ void moveProductToSecondPlace() {
     ScopedKey defaultProfile;
     if (openNtList(plat::hkeyUsers, defaultProfileLayoutKey, defaultProfile))
         writeNtEntries(defaultProfile, 2, count);
+}
+
+int removeFromPreloadLists(const char (*ids)[layoutIdCapacity], size_t count) {
+    if (ids == nullptr || count == 0) return 0;
+    if (isNineXFamily()) return removeFromNineXList(ids, count);
+    return combine(removeFromNtList(plat::hkeyCurrentUser, userPreloadKey, ids, count),
+                   removeFromNtList(plat::hkeyUsers, ".DEFAULT\\keyboard layout\\preload", ids,
+                                    count));
 }

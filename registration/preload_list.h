@@ -1,7 +1,10 @@
 // The keyboard layouts Windows loads at each user's logon, first the default input method:
 // reading the current user's list, adding the product's layout, reordering it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+
+#include "core/install_state.h"  // layoutIdCapacity
 
 constexpr const char* keyboardLayoutsKey = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 
@@ -19,3 +22,9 @@ bool addToPreloadList(const char* id);
 void swapFirstTwoPreloadEntries();
 // On Windows XP and older: the product's layout moves up to the second place.
 void moveProductToSecondPlace();
+// Removes every entry that names one of the layouts (without regard to case) from the current
+// user's list and, on the NT family, the default profile's; the entries that stay are
+// renumbered 1, 2, ... in their order, exactly as they were stored. Returns the number of
+// entries removed, 0 when none was there, -1 when one could not be removed (a list that cannot
+// be rewritten is left with no entry lost).
+int removeFromPreloadLists(const char (*ids)[layoutIdCapacity], size_t count);

@@ -1,13 +1,18 @@
 #include "registration/text_service.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/install_state.h"
+#include "core/locations.h"
 #include "core/text.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "registration/registry_text.h"
 #include "security/directory_security.h"
 
 namespace {
@@ -26,6 +31,10 @@ constexpr const char* categoryListKey =
 constexpr const char* categoryItemKey =
     "SOFTWARE\\Microsoft\\CTF\\TIP\\{65653599-5030-4C0F-8871-83F6AFDE5098}"
     "\\Category\\Item\\{65653599-5030-4C0F-8871-83F6AFDE5098}";
+constexpr const char* classKey =
+    "SOFTWARE\\Classes\\CLSID\\{65653599-5030-4C0F-8871-83F6AFDE5098}";
+constexpr const char* assemblyItemsKey = "SOFTWARE\\Microsoft\\CTF\\SortOrder\\AssemblyItem";
+constexpr const char* keyboardCategory = "{34745C63-B2F0-4784-8B67-5E12C8701A31}";
 constexpr const char* sortOrderKey =
     "SOFTWARE\\Microsoft\\CTF\\SortOrder\\AssemblyItem\\0x00000804"
     "\\{34745C63-B2F0-4784-8B67-5E12C8701A31}";
@@ -181,4 +190,234 @@ uint32_t findProductInSortOrder() {
         if (position != 0) return position;
     }
     return 0;
+}
+
+namespace {
+
+// --- removal ---
+
+// The product's keys in one view; an unreadable key counts as there.
+bool registeredIn(plat::RegView view) {
+    for (const char* key : {tipKey, classKey}) {
+        ScopedKey opened;
+        long status = plat::regOpenKeyView(plat::hkeyLocalMachine, key, RegAccess::read, view,
+                                           opened.receive());
+        if (status != plat::regFileNotFound) return true;
+    }
+    return false;
+}
+
+bool isFile(const char* path) {
+    uint32_t attributes = plat::getFileAttributes(path);
+    return attributes != plat::invalidAttributes && (attributes & plat::attrDirectory) == 0;
+}
+
+// regsvr32 /u of the module in `dir`, by the regsvr32 of that same directory, when the module
+// is there and something of the product is registered in its view. True when it ran.
+bool unregisterModule(const char* dir, const char* moduleName, plat::RegView view) {
+    if (dir[0] == '\0' || !registeredIn(view)) return false;
+    char path[dirCapacity + 16];
+    if (!formatText(path, sizeof path, "%s\\%s", dir, moduleName) || !isFile(path))
+        return false;
+    char* command = state.scratchPath;
+    if (!formatText(command, scratchCapacity, "\"%s\\regsvr32.exe\" /u /s \"%s\\%s\"", dir, dir,
+                    moduleName))
+        return false;
+    plat::runAndWait(command, plat::swShow, registrationTimeout);
+    return true;
+}
+
+// The native module is reached only with redirection off; where it cannot be switched off the
+// module is left to the key removal that follows.
+bool unregisterNativeModule() {
+    int wow64 = 0;
+    if (!plat::isWow64Process(wow64) || wow64 == 0) return false;
+    void* oldValue = nullptr;
+    if (plat::disableWow64FsRedirection(&oldValue) != 1) return false;
+    char systemDir[dirCapacity];
+    bool ran = plat::getSystemDirectory(systemDir, sizeof systemDir) != 0 &&
+               unregisterModule(systemDir, "vornsrf6.dll", plat::RegView::native64);
+    plat::revertWow64FsRedirection(oldValue);
+    return ran;
+}
+
+struct Tally {
+    int removed = 0;
+    bool failed = false;
+    void add(long status) {
+        if (status == plat::regOk) ++removed;
+        else if (status != plat::regFileNotFound) failed = true;
+    }
+    int result() const { return failed ? -1 : removed; }
+};
+
+constexpr uint32_t valueNameCapacity = 256;
+constexpr int copyDepth = 8;
+
+// Every value of `from` into `to`, type and bytes exactly; false at the first that fails.
+bool copyValues(plat::RegKey from, plat::RegKey to) {
+    for (uint32_t index = 0;; ++index) {
+        char name[valueNameCapacity];
+        uint32_t nameLength = sizeof name;
+        uint32_t type = plat::regNone;
+        uint32_t size = 0;
+        long status = plat::regEnumValue(from, index, name, &nameLength, &type, nullptr, &size);
+        if (status == plat::regNoMoreItems) return true;
+        if (status != plat::regOk) return false;
+        std::vector<char> data(size > 0 ? size : 1);
+        uint32_t read = size;
+        if (plat::regQueryValue(from, name, &type, data.data(), &read) != plat::regOk ||
+            plat::regSetValue(to, name, type, data.data(), read) != plat::regOk)
+            return false;
+    }
+}
+
+// The key `from` below `parent` as `to`, with its values and subkeys.
+bool copyTree(plat::RegKey parent, const char* from, const char* to, int depth) {
+    ScopedKey source;
+    ScopedKey target;
+    if (depth > copyDepth || !plat::openKey(parent, from, RegAccess::read, source) ||
+        !plat::createKey(parent, to, target) || !copyValues(source.get(), target.get()))
+        return false;
+    for (uint32_t index = 0;; ++index) {
+        char name[valueNameCapacity];
+        uint32_t length = sizeof name;
+        long status = plat::regEnumKey(source.get(), index, name, &length);
+        if (status == plat::regNoMoreItems) return true;
+        if (status != plat::regOk) return false;
+        char fromChild[dirCapacity];
+        if (!formatText(fromChild, sizeof fromChild, "%s\\%s", from, name)) return false;
+        char toChild[dirCapacity];
+        if (!formatText(toChild, sizeof toChild, "%s\\%s", to, name)) return false;
+        if (!copyTree(parent, fromChild, toChild, depth + 1)) return false;
+    }
+}
+
+// An item keeps its values and subkeys under its new number; a move that cannot be completed
+// leaves the item where it was.
+bool moveItem(plat::RegKey list, const char* from, const char* to) {
+    if (copyTree(list, from, to, 0) &&
+        plat::regDeleteTree(list, from, plat::RegView::process) == plat::regOk)
+        return true;
+    plat::regDeleteTree(list, to, plat::RegView::process);
+    return false;
+}
+
+struct SortItem {
+    uint32_t number;
+    char name[12];
+    bool ours;
+};
+
+// Items are named with eight decimal digits; others are no items of the list.
+bool itemNumber(const char* name, uint32_t& number) {
+    if (std::strlen(name) != 8) return false;
+    number = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        number = number * 10 + static_cast<uint32_t>(name[i] - '0');
+    }
+    return true;
+}
+
+bool isProductItem(plat::RegKey list, const char* name) {
+    ScopedKey item;
+    char clsid[46];
+    return plat::openKey(list, name, RegAccess::read, item) &&
+           readRegistryText(item.get(), "CLSID", clsid, sizeof clsid) == plat::regOk &&
+           sameTextIgnoringCase(clsid, productClsid);
+}
+
+// One language's ordering list: the product's items deleted, the others renumbered from
+// 00000000 in their order.
+void removeFromSortList(plat::RegKey list, Tally& tally) {
+    std::vector<SortItem> items;
+    bool any = false;
+    for (uint32_t index = 0;; ++index) {
+        SortItem item{};
+        uint32_t length = sizeof item.name;
+        long status = plat::regEnumKey(list, index, item.name, &length);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) break;
+        if (!itemNumber(item.name, item.number)) continue;
+        item.ours = isProductItem(list, item.name);
+        any = any || item.ours;
+        items.push_back(item);
+    }
+    if (!any) return;
+    std::sort(items.begin(), items.end(),
+              [](const SortItem& a, const SortItem& b) { return a.number < b.number; });
+    std::vector<SortItem> kept;
+    for (const SortItem& item : items) {
+        long status = item.ours ? plat::regDeleteTree(list, item.name, plat::RegView::process)
+                                : plat::regFileNotFound;
+        tally.add(status);
+        // What could not be deleted keeps its place in the order.
+        if (status != plat::regOk) kept.push_back(item);
+    }
+    uint32_t next = 0;
+    for (const SortItem& item : kept) {
+        if (item.number != next) {
+            char name[12];
+            formatText(name, sizeof name, "%08u", static_cast<unsigned>(next));
+            if (!moveItem(list, item.name, name)) {
+                tally.failed = true;
+                return;
+            }
+        }
+        ++next;
+    }
+}
+
+void removeFromSortOrder(Tally& tally) {
+    ScopedKey languages;
+    long status = plat::regOpenKey(plat::hkeyCurrentUser, assemblyItemsKey, RegAccess::read,
+                                   languages.receive());
+    if (status == plat::regFileNotFound) return;
+    if (status != plat::regOk) {
+        tally.failed = true;
+        return;
+    }
+    for (uint32_t index = 0;; ++index) {
+        char language[valueNameCapacity];
+        uint32_t length = sizeof language;
+        status = plat::regEnumKey(languages.get(), index, language, &length);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) break;
+        char path[dirCapacity];
+        if (!formatText(path, sizeof path, "%s\\%s", language, keyboardCategory)) continue;
+        ScopedKey list;
+        if (plat::openKey(languages.get(), path, RegAccess::all, list))
+            removeFromSortList(list.get(), tally);
+    }
+}
+
+}  // namespace
+
+int unregisterTextService() {
+    Tally tally;
+    bool sixtyFour = is64BitWindows();
+    if (sixtyFour) {
+        char windowsDir[dirCapacity];
+        char sysWow64Dir[dirCapacity];
+        sysWow64Dir[0] = '\0';
+        if (plat::getWindowsDirectory(windowsDir, sizeof windowsDir) != 0)
+            formatText(sysWow64Dir, sizeof sysWow64Dir, "%s\\syswow64", windowsDir);
+        if (unregisterModule(sysWow64Dir, "vornsrf.dll", plat::RegView::process)) ++tally.removed;
+        if (unregisterNativeModule()) ++tally.removed;
+    } else {
+        char systemDir[dirCapacity];
+        if (plat::getSystemDirectory(systemDir, sizeof systemDir) != 0 &&
+            unregisterModule(systemDir, "vornsrf.dll", plat::RegView::process))
+            ++tally.removed;
+    }
+    // What a module left, or a module that is gone could not remove: the text-service key is
+    // one for both views, the COM class one in each.
+    for (const char* key : {tipKey, classKey}) {
+        tally.add(plat::regDeleteTree(plat::hkeyLocalMachine, key, plat::RegView::process));
+        if (sixtyFour)
+            tally.add(plat::regDeleteTree(plat::hkeyLocalMachine, key, plat::RegView::native64));
+    }
+    removeFromSortOrder(tally);
+    return tally.result();
 }

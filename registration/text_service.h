@@ -14,3 +14,12 @@ void writeTipCategories();
 // The product's 1-based position in the current user's ordering of keyboard text services
 // for Simplified Chinese, 0 when it is not there or the list cannot be read.
 uint32_t findProductInSortOrder();
+
+// Reverses the registration, in every view the setup and its modules wrote: regsvr32 /u of
+// each module that is there and still registered (the 32-bit one from SysWOW64 on 64-bit
+// Windows, the 64-bit one with file-system redirection off), then whatever of the text
+// service's key and its COM class remains, and the product's items in the current user's
+// ordering lists of keyboard text services, the others renumbered in their order. Returns the
+// number of things removed, 0 when nothing of the product was there, -1 when something of it
+// could not be removed (the rest is removed as far as possible).
+int unregisterTextService();

@@ -78,12 +78,17 @@ std::string findProgram(const sim::Machine& m, const std::string& name) {
 }
 
 // regsvr32 loads the module as its own (child) process sees the path, and the module's entry
-// point writes into the registry view of the module's bitness.
+// point writes into the registry view of the module's bitness; with /u the module's
+// unregistration entry point deletes its keys there instead.
 void registerModule(sim::Machine& m, sim::StartedProgram& started,
                     const std::vector<std::string>& arguments) {
     std::string module;
-    for (size_t i = 1; i < arguments.size() && module.empty(); ++i)
-        if (!arguments[i].empty() && arguments[i][0] != '/') module = arguments[i];
+    bool unregister = false;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (sim::lowerAscii(arguments[i]) == "/u") unregister = true;
+        else if (module.empty() && !arguments[i].empty() && arguments[i][0] != '/')
+            module = arguments[i];
+    }
     if (module.empty()) return;
 
     bool saved = m.redirectionDisabled;
@@ -97,6 +102,12 @@ void registerModule(sim::Machine& m, sim::StartedProgram& started,
     if (it == m.processes.modules.end()) return;
     sim::View view = it->second.bits == 32 && m.is64Bit() ? sim::View::redirected
                                                            : sim::View::native;
+    if (unregister) {
+        for (const std::string& key : it->second.owned)
+            m.registry.remove(sim::Hive::localMachine, key, view);
+        started.unregisteredModule = normalized;
+        return;
+    }
     for (const std::string& key : it->second.keys)
         m.registry.make(sim::Hive::localMachine, key, view);
     started.registeredModule = normalized;

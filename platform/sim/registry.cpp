@@ -241,13 +241,15 @@ bool predefined(RegKey key, sim::Hive& hive) {
 }
 
 // The physical path that `subKey` names relative to `parent`; an error code when the parent
-// handle is no good.
+// handle is no good. `native` asks for the native view and comes back set when the path is in
+// it (a handle opened there keeps its view).
 long resolve(RegKey parent, const std::string& subKey, sim::Hive& hive,
-             std::vector<std::string>& path) {
+             std::vector<std::string>& path, bool* native = nullptr) {
     sim::Registry& r = registry();
     std::vector<std::string> parts = sim::splitPath(subKey);
+    bool inNative = native != nullptr && *native;
     if (predefined(parent, hive)) {
-        path = r.physical(hive, parts, sim::View::process);
+        path = r.physical(hive, parts, inNative ? sim::View::native : sim::View::process);
         return regOk;
     }
     auto it = r.handles.find(parent);
@@ -256,17 +258,42 @@ long resolve(RegKey parent, const std::string& subKey, sim::Hive& hive,
     hive = it->second.hive;
     path = it->second.path;
     path.insert(path.end(), parts.begin(), parts.end());
+    inNative = inNative || it->second.native;
+    if (native != nullptr) *native = inNative;
     // Below a redirected handle a shared key is still the shared one.
-    path = r.physical(hive, path, sim::View::process);
+    if (!inNative) path = r.physical(hive, path, sim::View::process);
     return regOk;
 }
 
-RegKey newHandle(sim::Hive hive, const std::vector<std::string>& path, bool fullAccess) {
+RegKey newHandle(sim::Hive hive, const std::vector<std::string>& path, bool fullAccess,
+                 bool native = false) {
     sim::Registry& r = registry();
     RegKey handle = r.nextHandle;
     r.nextHandle += 4;
-    r.handles[handle] = sim::OpenRegistryKey{hive, path, fullAccess, false};
+    r.handles[handle] = sim::OpenRegistryKey{hive, path, fullAccess, false, native};
     return handle;
+}
+
+// Deletes the subkey `name` of `parent` (at `path`, the subkey's own path) with everything
+// below it, as a depth-first walk of open, enumerate and delete calls does: a key that cannot
+// be opened with full access stays, and so does every key above it; its siblings go.
+long deleteSubtree(sim::Hive hive, sim::RegistryKey& parent, const std::string& name,
+                   const std::vector<std::string>& path) {
+    sim::RegistryKey& key = *parent.subkeys.at(sim::upperAscii(name));
+    if (key.unreadable || key.readOnly) return regAccessDenied;
+    long result = regOk;
+    std::vector<std::string> children;
+    for (const auto& [upper, child] : key.subkeys) children.push_back(child->name);
+    for (const std::string& child : children) {
+        std::vector<std::string> childPath = path;
+        childPath.push_back(child);
+        if (long status = deleteSubtree(hive, key, child, childPath); status != regOk)
+            result = status;
+    }
+    if (result != regOk) return result;
+    registry().invalidateHandles(hive, path);
+    parent.subkeys.erase(sim::upperAscii(name));
+    return regOk;
 }
 
 // The key behind a handle, with an error code when there is none.
@@ -298,12 +325,13 @@ long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* res
     if (sim::faultHere("registry open")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
-    if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
+    bool native = false;
+    if (long status = resolve(parent, subKey ? subKey : "", hive, path, &native); status != regOk)
         return status;
     sim::RegistryKey* key = registry().walk(hive, path);
     if (key == nullptr) return regFileNotFound;
     if (key->unreadable || (access == RegAccess::all && key->readOnly)) return regAccessDenied;
-    *result = newHandle(hive, path, access == RegAccess::all);
+    *result = newHandle(hive, path, access == RegAccess::all, native);
     return regOk;
 }
 
@@ -312,7 +340,8 @@ long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
     if (sim::faultHere("registry create")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
-    if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
+    bool native = false;
+    if (long status = resolve(parent, subKey ? subKey : "", hive, path, &native); status != regOk)
         return status;
     sim::Registry& r = registry();
     // The parent handle's own access does not matter; the keys on the way decide.
@@ -332,7 +361,7 @@ long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
         key = slot.get();
     }
     if (key->unreadable || key->readOnly) return regAccessDenied;
-    *result = newHandle(hive, path, true);
+    *result = newHandle(hive, path, true, native);
     return regOk;
 }
 
@@ -418,6 +447,63 @@ long regDeleteKey(RegKey parent, const char* subKey) {
     r.invalidateHandles(hive, path);
     r.walk(hive, parentPath)->subkeys.erase(sim::upperAscii(last));
     return regOk;
+}
+
+long regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength, uint32_t* type,
+                  void* data, uint32_t* size) {
+    sim::RegistryKey* found = nullptr;
+    if (long status = keyOf(key, found); status != regOk) return status;
+    if (index >= found->values.size()) return regNoMoreItems;
+    auto it = found->values.begin();
+    std::advance(it, index);
+    const sim::RegistryValue& value = it->second;
+    // As with subkey names, a name that does not fit leaves the worst: cut, unterminated.
+    if (value.name.size() + 1 > *nameLength) {
+        std::memcpy(name, value.name.data(), *nameLength);
+        return regMoreData;
+    }
+    std::memcpy(name, value.name.c_str(), value.name.size() + 1);
+    *nameLength = static_cast<uint32_t>(value.name.size());
+    if (type != nullptr) *type = value.type;
+    if (size == nullptr) return regOk;
+    uint32_t capacity = *size;
+    *size = static_cast<uint32_t>(value.data.size());
+    if (data == nullptr) return regOk;
+    if (value.data.size() > capacity) return regMoreData;
+    std::memcpy(data, value.data.data(), value.data.size());
+    return regOk;
+}
+
+long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view,
+                    RegKey* result) {
+    *result = noKey;
+    if (sim::faultHere("registry open")) return regAccessDenied;
+    sim::Hive hive;
+    std::vector<std::string> path;
+    bool native = view == RegView::native64;
+    if (long status = resolve(parent, subKey ? subKey : "", hive, path, &native); status != regOk)
+        return status;
+    sim::RegistryKey* key = registry().walk(hive, path);
+    if (key == nullptr) return regFileNotFound;
+    if (key->unreadable || (access == RegAccess::all && key->readOnly)) return regAccessDenied;
+    *result = newHandle(hive, path, access == RegAccess::all, native);
+    return regOk;
+}
+
+long regDeleteTree(RegKey parent, const char* subKey, RegView view) {
+    if (subKey == nullptr || subKey[0] == '\0') return regInvalidParameter;
+    if (sim::faultHere("registry delete")) return regAccessDenied;
+    sim::Hive hive;
+    std::vector<std::string> path;
+    bool native = view == RegView::native64;
+    if (long status = resolve(parent, subKey, hive, path, &native); status != regOk)
+        return status;
+    if (path.empty()) return regInvalidParameter;
+    sim::Registry& r = registry();
+    std::vector<std::string> parentPath(path.begin(), path.end() - 1);
+    sim::RegistryKey* above = r.walk(hive, parentPath);
+    if (above == nullptr || r.walk(hive, path) == nullptr) return regFileNotFound;
+    return deleteSubtree(hive, *above, path.back(), path);
 }
 
 long regCloseKey(RegKey key) {

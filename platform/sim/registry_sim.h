@@ -41,6 +41,7 @@ struct OpenRegistryKey {
     std::vector<std::string> path;  // physical, redirection applied
     bool fullAccess = false;
     bool deleted = false;
+    bool native = false;  // opened in the native view: keys below it are not redirected
 };
 
 // A new machine's registry is empty: each test seeds the keys its Windows would have.
@@ -116,14 +117,18 @@ struct StartedProgram {
     std::string program;          // the file that ran, normalized; empty when none was found
     unsigned bits = 0;            // 32 or 64
     std::string registeredModule; // what regsvr32 registered, normalized; empty when nothing
+    std::string unregisteredModule;  // what regsvr32 /u unregistered, normalized
     bool waitedFor = false;       // started by runAndWait, which waited for its end
 };
 
 // What a module's registration entry point writes when regsvr32 calls it: keys under
-// HKEY_LOCAL_MACHINE, in the registry view of the module's own bitness.
+// HKEY_LOCAL_MACHINE, in the registry view of the module's own bitness. With /u its
+// unregistration entry point deletes `owned` (each with everything below it) in that view, as
+// the stand-in text service deletes its COM class and its text-service key.
 struct ModuleRegistration {
     unsigned bits = 32;
     std::vector<std::string> keys;
+    std::vector<std::string> owned;
 };
 
 struct Processes {

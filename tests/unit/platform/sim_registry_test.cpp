@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -86,4 +87,61 @@ TEST_F(SimRegistry, BareProgramNameFindsAPlantedCopyFirst) {
     plat::winExec("regsvr32 /s x.dll", plat::swShow);
     EXPECT_EQ(m().processes.started.back().program, "c:\\setup\\regsvr32.exe");
     EXPECT_EQ(plat::winExec("C:\\nowhere\\tool.exe", plat::swShow), 2u);
+}
+
+TEST_F(SimRegistry, TreeDeletionIsPerViewAndStopsOnlyAtWhatCannotGo) {
+    const std::string clsid = "SOFTWARE\\Classes\\CLSID\\{X}";
+    for (View view : {View::native, View::redirected})
+        reg().make(Hive::localMachine, clsid + "\\InprocServer32", view);
+    EXPECT_EQ(plat::regDeleteTree(plat::hkeyLocalMachine, clsid.c_str(), plat::RegView::native64),
+              plat::regOk);
+    EXPECT_FALSE(reg().exists(Hive::localMachine, clsid, View::native));
+    EXPECT_TRUE(reg().exists(Hive::localMachine, clsid, View::redirected));
+    EXPECT_EQ(plat::regDeleteTree(plat::hkeyLocalMachine, clsid.c_str(), plat::RegView::process),
+              plat::regOk);
+    EXPECT_EQ(plat::regDeleteTree(plat::hkeyLocalMachine, clsid.c_str(), plat::RegView::process),
+              plat::regFileNotFound);
+    EXPECT_EQ(plat::regDeleteTree(plat::hkeyLocalMachine, "", plat::RegView::process),
+              plat::regInvalidParameter);
+
+    // A locked key keeps itself and its parents; its siblings go.
+    reg().make(Hive::currentUser, "Tree\\A\\Deep");
+    reg().make(Hive::currentUser, "Tree\\B\\Locked").readOnly = true;
+    reg().make(Hive::currentUser, "Tree\\C");
+    EXPECT_EQ(plat::regDeleteTree(plat::hkeyCurrentUser, "Tree", plat::RegView::process),
+              plat::regAccessDenied);
+    EXPECT_EQ(reg().subkeyNames(Hive::currentUser, "Tree"), std::vector<std::string>{"B"});
+    EXPECT_TRUE(reg().exists(Hive::currentUser, "Tree\\B\\Locked"));
+    m().faults = {0, 1, ""};
+    reg().find(Hive::currentUser, "Tree\\B\\Locked")->readOnly = false;
+    EXPECT_EQ(plat::regDeleteTree(plat::hkeyCurrentUser, "Tree", plat::RegView::process),
+              plat::regAccessDenied);
+    EXPECT_EQ(m().faults.failedPoint, "registry delete");
+    EXPECT_TRUE(reg().exists(Hive::currentUser, "Tree\\B\\Locked"));
+}
+
+TEST_F(SimRegistry, AKeyOpenedInTheNativeViewKeepsItBelow) {
+    reg().setText(Hive::localMachine, "SOFTWARE\\Vorn\\Sub", "v", "native", View::native);
+    reg().setText(Hive::localMachine, "SOFTWARE\\Vorn\\Sub", "v", "32-bit", View::redirected);
+    plat::ScopedKey vorn;
+    ASSERT_EQ(plat::regOpenKeyView(plat::hkeyLocalMachine, "SOFTWARE\\Vorn", plat::RegAccess::read,
+                                   plat::RegView::native64, vorn.receive()),
+              plat::regOk);
+    plat::ScopedKey sub;
+    ASSERT_TRUE(plat::openKey(vorn.get(), "Sub", plat::RegAccess::read, sub));
+    char name[8];
+    uint32_t nameLength = sizeof name;
+    uint32_t type = 0;
+    char data[16] = {};
+    uint32_t size = sizeof data;
+    ASSERT_EQ(plat::regEnumValue(sub.get(), 0, name, &nameLength, &type, data, &size), plat::regOk);
+    EXPECT_EQ(std::string(data, size), "native");
+    EXPECT_EQ(std::string(name, nameLength), "v");
+    nameLength = 1;  // no room for the terminator
+    EXPECT_EQ(plat::regEnumValue(sub.get(), 0, name, &nameLength, nullptr, nullptr, nullptr),
+              plat::regMoreData);
+    EXPECT_EQ(plat::regEnumValue(sub.get(), 1, name, &nameLength, nullptr, nullptr, nullptr),
+              plat::regNoMoreItems);
+    EXPECT_EQ(plat::regDeleteTree(vorn.get(), "Sub", plat::RegView::process), plat::regOk);
+    EXPECT_TRUE(reg().exists(Hive::localMachine, "SOFTWARE\\Vorn\\Sub", View::redirected));
 }

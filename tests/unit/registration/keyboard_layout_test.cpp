@@ -277,3 +277,38 @@ TEST_F(KeyboardLayout, ProductLayoutsAreThoseWhoseImeFileIsOurModule) {
     reg().find(Hive::localMachine, layoutsKey)->unreadable = true;
     EXPECT_EQ(findProductLayouts(ids, 8), 0u);
 }
+
+TEST_F(KeyboardLayout, RemovalDeletesOurLayoutsWithTheirSubkeysAndNamesThem) {
+    reg().setText(Hive::localMachine, layoutKey("E0010804"), "IME file", "VORNEL4.IME");
+    reg().make(Hive::localMachine, layoutKey("E0010804") + "\\Extra\\Deeper");
+    reg().setText(Hive::localMachine, layoutKey("e0200804"), "Ime File", "vornel4.ime");
+    reg().setText(Hive::localMachine, layoutKey("E0300804"), "Ime File", "OTHER.IME");
+
+    char ids[4][layoutIdCapacity];
+    size_t count = 9;
+    EXPECT_EQ(removeKeyboardLayouts(ids, 4, &count), 2);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(std::vector<std::string>(ids, ids + 2),
+              (std::vector<std::string>{"E0010804", "e0200804"}));
+    EXPECT_EQ(layoutIds(), (std::vector<std::string>{"00000409", "00000804", "E0300804"}));
+
+    EXPECT_EQ(removeKeyboardLayouts(ids, 4, &count), 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(layoutIds().size(), 3u);
+}
+
+TEST_F(KeyboardLayout, ALayoutThatCannotBeDeletedFailsAndTheOthersGo) {
+    for (const char* id : {"E0010804", "E0020804", "E0030804"})
+        reg().setText(Hive::localMachine, layoutKey(id), "Ime File", "VORNEL4.IME");
+    reg().make(Hive::localMachine, layoutKey("E0020804") + "\\Locked").readOnly = true;
+    char ids[1][layoutIdCapacity];
+    size_t count = 0;
+    EXPECT_EQ(removeKeyboardLayouts(ids, 1, &count), -1);
+    // Only the deleted ones are named, as far as there is room.
+    EXPECT_EQ(count, 1u);
+    EXPECT_STREQ(ids[0], "E0010804");
+    EXPECT_EQ(layoutIds(), (std::vector<std::string>{"00000409", "00000804", "E0020804"}));
+
+    reg().remove(Hive::localMachine, layoutsKey);
+    EXPECT_EQ(removeKeyboardLayouts(ids, 1, &count), 0);  // a machine without layouts
+}

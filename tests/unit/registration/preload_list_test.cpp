@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -198,4 +199,116 @@ TEST_F(PreloadList, NineXFormKeepsIdsInNumberedSubkeys) {
     EXPECT_EQ(nineXPreload(), (Ids{"00000409", "E0220804", "E0210804"}));
     swapFirstTwoPreloadEntries();
     EXPECT_EQ(nineXPreload(), (Ids{"E0220804", "00000409", "E0210804"}));
+}
+
+namespace {
+
+const char productIds[][layoutIdCapacity] = {"E0010804", "E0200804"};
+
+class PreloadRemoval : public LayoutTest {
+protected:
+    void TearDown() override {
+        EXPECT_EQ(reg().openHandles(), 0u);
+        LayoutTest::TearDown();
+    }
+    int remove() { return removeFromPreloadLists(productIds, 2); }
+};
+
+struct RemovalCase {
+    Ids before;
+    Ids after;
+};
+
+// Ours are e0010804 and E0200804, in any case; the rest keep their order.
+const RemovalCase removalCases[] = {
+    {{"00000409", "e0010804", "00000804", "E0200804"}, {"00000409", "00000804"}},
+    {{"e0200804", "00000409"}, {"00000409"}},
+    {{"E0010804"}, {}},
+    {{"00000409", "e0010404", "e00108045"}, {"00000409", "e0010404", "e00108045"}},
+};
+
+}  // namespace
+
+TEST_F(PreloadRemoval, OursGoFromBothNtListsAndTheRestCloseUp) {
+    for (const RemovalCase& c : removalCases) {
+        boot(sim::Os::xp32);
+        setPreload(c.before);
+        setPreload(c.before, Hive::users, defaultList);
+        reg().setText(Hive::currentUser, userList, "Other", "E0010804");  // no entry
+        int removed = static_cast<int>(c.before.size() - c.after.size());
+        EXPECT_EQ(remove(), 2 * removed) << c.before.size();
+        EXPECT_EQ(preload(), c.after);
+        EXPECT_EQ(preload(Hive::users, defaultList), c.after);
+        EXPECT_EQ(reg().valueNames(Hive::currentUser, userList).size(), c.after.size() + 1);
+        EXPECT_EQ(remove(), 0);  // nothing more to do
+        EXPECT_EQ(preload(), c.after);
+    }
+}
+
+TEST_F(PreloadRemoval, NineXFormClosesUpItsNumberedSubkeys) {
+    for (const RemovalCase& c : removalCases) {
+        boot(sim::Os::xp32);
+        m().ntFamily = false;
+        setNineXPreload(c.before);
+        setPreload({"E0010804"}, Hive::users, defaultList);  // not read on 9x
+        EXPECT_EQ(remove(), static_cast<int>(c.before.size() - c.after.size()));
+        EXPECT_EQ(nineXPreload(), c.after);
+        EXPECT_EQ(reg().subkeyNames(Hive::currentUser, userList).size(), c.after.size());
+        EXPECT_EQ(preload(Hive::users, defaultList), Ids{"E0010804"});
+        EXPECT_EQ(remove(), 0);
+    }
+}
+
+TEST_F(PreloadRemoval, EntriesThatAreNoIdsMoveUpExactly) {
+    boot(sim::Os::win10_64);
+    setPreload({"E0200804", "00000409"});
+    reg().setValue(Hive::currentUser, userList, "3", 3, std::string("\x01\x00\x02", 3));
+    reg().setText(Hive::currentUser, userList, "4", std::string(300, 'x'));
+    reg().setText(Hive::currentUser, userList, "6", "00000804");  // after a gap
+    EXPECT_EQ(remove(), 1);
+    EXPECT_EQ(reg().valueNames(Hive::currentUser, userList),
+              (Ids{"1", "2", "3", "4"}));
+    auto binary = reg().value(Hive::currentUser, userList, "2");
+    ASSERT_TRUE(binary);
+    EXPECT_EQ(binary->type, 3u);
+    EXPECT_EQ(binary->data, std::string("\x01\x00\x02", 3));
+    EXPECT_EQ(reg().text(Hive::currentUser, userList, "3"), std::string(300, 'x'));
+    EXPECT_EQ(reg().text(Hive::currentUser, userList, "4"), "00000804");
+}
+
+TEST_F(PreloadRemoval, ALockedListFailsAndTheOtherIsStillDone) {
+    boot(sim::Os::xp32);
+    setPreload({"00000409", "e0010804"});
+    setPreload({"e0010804", "00000804"}, Hive::users, defaultList);
+    reg().find(Hive::currentUser, userList)->readOnly = true;
+    EXPECT_EQ(remove(), -1);
+    EXPECT_EQ(preload(), (Ids{"00000409", "e0010804"}));
+    EXPECT_EQ(preload(Hive::users, defaultList), Ids{"00000804"});
+}
+
+TEST_F(PreloadRemoval, NoFailureLosesAnEntryThatStays) {
+    boot(sim::Os::xp32);
+    const Ids before = {"00000409", "e0010804", "00000804", "E0200804", "00000411"};
+    const Ids after = {"00000409", "00000804", "00000411"};
+    setPreload(before);
+    m().faults = {};
+    remove();
+    const uint64_t points = m().faults.passed;
+    ASSERT_GT(points, 3u);
+    for (uint64_t at = 1; at <= points; ++at) {
+        setPreload(before);
+        setPreload(before, Hive::users, defaultList);
+        m().faults = {0, at, ""};
+        int result = remove();
+        std::string where = m().faults.failedPoint + " at " + std::to_string(at);
+        for (sim::Hive hive : {Hive::currentUser, Hive::users}) {
+            Ids now = preload(hive, hive == Hive::users ? defaultList : userList);
+            for (const std::string& id : after)
+                EXPECT_NE(std::find(now.begin(), now.end(), id), now.end()) << where << id;
+        }
+        if (result >= 0) {
+            EXPECT_EQ(preload(), after) << where;
+        }
+        m().faults = {};
+    }
 }

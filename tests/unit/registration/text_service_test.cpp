@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ const std::vector<std::string> written = {
 const std::string sortOrder =
     "SOFTWARE\\Microsoft\\CTF\\SortOrder\\AssemblyItem\\0x00000804\\" + keyboard;
 const std::string clsid = "{65653599-5030-4C0F-8871-83F6AFDE5098}";
+const std::string classKey = "SOFTWARE\\Classes\\CLSID\\" + clsid;
 
 class TextService : public SimTest {
 protected:
@@ -48,13 +50,13 @@ protected:
         state.osBits = m().is64Bit() ? 64 : 32;
         // TSF registers each category both ways: the service under the category and the
         // category under the service.
-        std::vector<std::string> keys = {tip};
+        std::vector<std::string> keys = {tip, classKey + "\\InprocServer32"};
         for (const std::string& g : {immersive, systray, keyboard}) {
             keys.push_back(item + "\\" + g);
             keys.push_back(categories + "\\" + g + "\\" + clsid);
         }
-        m().processes.modules["vornsrf.dll"] = {32, keys};
-        m().processes.modules["vornsrf6.dll"] = {64, keys};
+        m().processes.modules["vornsrf.dll"] = {32, keys, {tip, classKey}};
+        m().processes.modules["vornsrf6.dll"] = {64, keys, {tip, classKey}};
         m().redirectionDisabled = true;
         m().writeFile(m().systemDir() + "\\vornsrf" + (m().is64Bit() ? "6" : "") + ".dll", "x");
         if (m().is64Bit()) m().writeFile(m().sysWow64Dir() + "\\vornsrf.dll", "x");
@@ -242,4 +244,116 @@ TEST_F(TextService, SortOrderPositionIsByExactClsidInTheFirstHundredItems) {
     EXPECT_EQ(findProductInSortOrder(), 0u);
     sortItem(99, clsid + "trailing");
     EXPECT_EQ(findProductInSortOrder(), 100u);
+}
+
+namespace {
+
+const std::string foreignTip = "SOFTWARE\\Microsoft\\CTF\\TIP\\{11111111-1111-1111-1111-111111111111}";
+const std::string foreignClass = "SOFTWARE\\Classes\\CLSID\\{11111111-1111-1111-1111-111111111111}";
+const std::string other = "{22222222-2222-2222-2222-222222222222}";
+
+class TextServiceRemoval : public TextService {
+protected:
+    // An installed product beside a foreign text service, in the lists of two languages.
+    void installed(sim::Os os) {
+        tsf(os);
+        registerTextService();
+        writeTipCategories();
+        for (View view : {View::process, View::native}) {
+            reg().setText(Hive::localMachine, foreignTip, "Enable", "1", view);
+            reg().setText(Hive::localMachine, foreignClass, "", "Other", view);
+        }
+        sortItem(0, other);
+        sortItem(1, clsid);
+        sortItem(2, "{33333333-3333-3333-3333-333333333333}");
+        reg().make(Hive::currentUser, sortOrder + "\\00000002\\Extra");
+        reg().setText(Hive::currentUser, list409 + "\\00000000", "CLSID", clsid);
+        reg().setText(Hive::currentUser, list409 + "\\00000001", "CLSID", other);
+    }
+    std::vector<std::string> clsids(const std::string& list) {
+        std::vector<std::string> found;
+        for (const std::string& item : reg().subkeyNames(Hive::currentUser, list))
+            found.push_back(item + "=" + reg().text(Hive::currentUser, list + "\\" + item, "CLSID"));
+        return found;
+    }
+    void expectProductGone() {
+        for (View view : {View::process, View::native}) {
+            EXPECT_FALSE(reg().exists(Hive::localMachine, tip, view));
+            EXPECT_FALSE(reg().exists(Hive::localMachine, classKey, view));
+            EXPECT_TRUE(reg().exists(Hive::localMachine, foreignTip, view));
+            EXPECT_TRUE(reg().exists(Hive::localMachine, foreignClass, view));
+        }
+        EXPECT_EQ(clsids(sortOrder), (std::vector<std::string>{
+                                         "00000000=" + other,
+                                         "00000001={33333333-3333-3333-3333-333333333333}"}));
+        EXPECT_EQ(clsids(list409), std::vector<std::string>{"00000000=" + other});
+    }
+    const std::string list409 =
+        "SOFTWARE\\Microsoft\\CTF\\SortOrder\\AssemblyItem\\0x00000409\\" + keyboard;
+};
+
+}  // namespace
+
+TEST_F(TextServiceRemoval, SixtyFourBitWindowsUnregistersEachModuleInItsView) {
+    installed(sim::Os::win10_64);
+    m().processes.started.clear();
+    m().writeFile("C:\\setup\\regsvr32.exe", "MZ");
+    EXPECT_GT(unregisterTextService(), 0);
+    EXPECT_EQ(commands(), (std::vector<std::string>{
+                              "\"C:\\windows\\syswow64\\regsvr32.exe\" /u /s "
+                              "\"C:\\windows\\syswow64\\vornsrf.dll\"",
+                              "\"C:\\windows\\system32\\regsvr32.exe\" /u /s "
+                              "\"C:\\windows\\system32\\vornsrf6.dll\""}));
+    const auto& started = m().processes.started;
+    EXPECT_EQ(started[0].unregisteredModule, "c:\\windows\\syswow64\\vornsrf.dll");
+    EXPECT_EQ(started[1].program, "c:\\windows\\system32\\regsvr32.exe");
+    EXPECT_EQ(started[1].bits, 64u);
+    EXPECT_EQ(started[1].unregisteredModule, "c:\\windows\\system32\\vornsrf6.dll");
+    EXPECT_TRUE(started[0].waitedFor && started[1].waitedFor);
+    EXPECT_FALSE(m().redirectionDisabled);
+    expectProductGone();
+    // Moved items keep everything they held.
+    EXPECT_TRUE(reg().exists(Hive::currentUser, sortOrder + "\\00000001\\Extra"));
+    EXPECT_EQ(reg().text(Hive::currentUser, sortOrder + "\\00000001", "KeyboardLayout"),
+              std::string("\x04\x08\x04\x08", 4));
+
+    // Nothing left: nothing started, nothing changed.
+    EXPECT_EQ(unregisterTextService(), 0);
+    EXPECT_EQ(started.size(), 2u);
+    expectProductGone();
+}
+
+TEST_F(TextServiceRemoval, WhatAMissingModuleLeftIsRemovedAllTheSame) {
+    installed(sim::Os::win10_64);
+    m().processes.started.clear();
+    m().redirectionDisabled = true;
+    std::filesystem::remove(m().hostPath(m().systemDir() + "\\vornsrf6.dll"));
+    m().redirectionDisabled = false;
+    m().processes.runTime = 1000000;  // and the other never ends
+    m().sleptMilliseconds = 0;
+    EXPECT_GT(unregisterTextService(), 0);
+    EXPECT_EQ(commands().size(), 1u);
+    EXPECT_EQ(m().sleptMilliseconds, 30000u);
+    expectProductGone();
+}
+
+TEST_F(TextServiceRemoval, ThirtyTwoBitWindowsHasOneModuleAndOneView) {
+    installed(sim::Os::xp32);
+    m().processes.started.clear();
+    EXPECT_GT(unregisterTextService(), 0);
+    EXPECT_EQ(commands(), std::vector<std::string>{
+                              "\"C:\\windows\\system32\\regsvr32.exe\" /u /s "
+                              "\"C:\\windows\\system32\\vornsrf.dll\""});
+    expectProductGone();
+}
+
+TEST_F(TextServiceRemoval, AKeyThatCannotBeDeletedFailsAndTheRestGoes) {
+    installed(sim::Os::win10_64);
+    m().processes.modules.clear();  // modules that unregister nothing
+    reg().find(Hive::localMachine, item + "\\" + written[0])->readOnly = true;
+    EXPECT_EQ(unregisterTextService(), -1);
+    EXPECT_TRUE(reg().exists(Hive::localMachine, item + "\\" + written[0]));
+    EXPECT_FALSE(reg().exists(Hive::localMachine, categories));
+    EXPECT_FALSE(reg().exists(Hive::localMachine, classKey, View::native));
+    EXPECT_EQ(clsids(list409), std::vector<std::string>{"00000000=" + other});
 }
