@@ -243,7 +243,9 @@ size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity) {
         char imeFile[layoutNameCapacity];
         if (readRegistryText(layout.get(), "Ime File", imeFile, sizeof imeFile) != plat::regOk)
             continue;
-        if (!sameTextIgnoringCase(imeFile, "VORNEL4.IME")) continue;
+        // The bare name as this setup writes it, or a whole path as some IMMs keep it.
+        const char* bare = std::strrchr(imeFile, '\\');
+        if (!sameTextIgnoringCase(bare != nullptr ? bare + 1 : imeFile, "VORNEL4.IME")) continue;
         copyText(ids[found], layoutIdCapacity, name);
         ++found;
     }

@@ -259,6 +259,9 @@ TEST_F(KeyboardLayout, ProductLayoutsAreThoseWhoseImeFileIsOurModule) {
         {"E0080804", "Ime File", 1, std::string(300, 'V'), false},  // longer than any name
         {"E0090804", "layout text", 1, "VORNEL4.IME", false},
         {"123456789A", "Ime File", 1, "VORNEL4.IME", false},  // no layout id
+        // Some IMM implementations keep the module's whole path.
+        {"E00B0804", "Ime File", 1, "C:\\windows\\system32\\vornel4.ime", true},
+        {"E00C0804", "Ime File", 1, "C:\\vornel4.ime\\other.ime", false},
     };
     for (const ImeFileCase& c : cases)
         reg().setValue(Hive::localMachine, layoutKey(c.id), c.valueName, c.type, c.data);
@@ -266,9 +269,9 @@ TEST_F(KeyboardLayout, ProductLayoutsAreThoseWhoseImeFileIsOurModule) {
     reg().find(Hive::localMachine, layoutKey("E00A0804"))->unreadable = true;
 
     char ids[8][layoutIdCapacity];
-    ASSERT_EQ(findProductLayouts(ids, 8), 3u);
-    std::vector<std::string> found(ids, ids + 3);
-    EXPECT_EQ(found, (std::vector<std::string>{"E0010804", "E0020804", "e0030404"}));
+    ASSERT_EQ(findProductLayouts(ids, 8), 4u);
+    std::vector<std::string> found(ids, ids + 4);
+    EXPECT_EQ(found, (std::vector<std::string>{"E0010804", "E0020804", "e0030404", "E00B0804"}));
     EXPECT_EQ(layoutIds().size(), std::size(cases) + 3);  // nothing touched
 
     // No more than the caller has room for.
