@@ -3,7 +3,16 @@
 // tokens. All silent: a key that cannot be opened or made ends the operation.
 #pragma once
 
+// The uninstall entry "vornqwb8" with everything Windows' lists of programs show: the name,
+// version, publisher, icon, location, size and the uninstaller's commands.
 void writeUninstallEntry();
 // "vrvksjgl" under Run: the command that starts the product's program at logon.
 void writeRunValue(const char* commandLine);
 void writeUserAgentMarker();
+
+// Whether the uninstall entry is there (also when it cannot be read).
+bool uninstallEntryExists();
+// Removes the uninstall entry with all its values, and of the shared keys only the product's
+// values: "vrvksjgl" under Run and the marker "qvtk8800". Returns the number removed, 0 when
+// none was there, -1 when one could not be removed (the others are removed all the same).
+int removeSystemEntries();

@@ -121,6 +121,10 @@ def sz(text: str) -> tuple[int, bytes]:
     return (1, text.encode("utf-16-le") + b"\0\0")
 
 
+def dword(number: int) -> tuple[int, bytes]:
+    return (4, number.to_bytes(4, "little"))
+
+
 def subkeys(m: vornwine.Machine, key: str, view: int) -> set[str]:
     full = m.registry(key, view)
     root, _, rest = key.partition("\\")
@@ -274,9 +278,19 @@ def test_system_entries_read_back_exactly(machine, bin_dir):
 
     version = r"HKLM\Software\Microsoft\Windows\CurrentVersion"
     assert subkeys(m, rf"{version}\Uninstall", 32) >= {"vornqwb8"}
+    # The complete entry of Windows' list of programs; nothing is installed here, so no size.
     assert stored(m, bin_dir, rf"{version}\Uninstall\vornqwb8") == {
         "DisplayName": sz("智能Marl8"),
         "UninstallString": sz(r"C:\windows\vorndel8.exe"),
+        "DisplayVersion": sz("9.0"),
+        "Publisher": sz("Vornel 智能Marl软件"),
+        "DisplayIcon": sz(r"C:\windows\vorndel8.exe,0"),
+        "InstallLocation": sz("C:\\Program Files\\vornel8\\"),
+        "EstimatedSize": dword(0),
+        "QuietUninstallString": sz(r'"C:\windows\vorndel8.exe" /S'),
+        "URLInfoAbout": sz("http://www.vornel.com"),
+        "NoModify": dword(1),
+        "NoRepair": dword(1),
     }
     run_value = stored(m, bin_dir, rf"{version}\Run")["vrvksjgl"]
     assert run_value == sz(r"C:\Program Files\vornel8\vornqvtk.exe vr")

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/install_state.h"
+#include "core/text.h"
 #include "platform/sim/machine.h"
 #include "sim_fixture.h"
 
@@ -63,13 +65,112 @@ TEST_F(SystemEntries, UninstallEntryIsWideAndExact) {
 TEST_F(SystemEntries, SecondInstallOverwritesTheSameEntry) {
     reg().setText(Hive::localMachine, uninstall + "\\vornqwb8", "DisplayName", "old");
     reg().setText(Hive::localMachine, uninstall + "\\vornqwb8", "InstallLocation", "D:\\x");
+    copyText(state.installDir, "C:\\Program Files\\vornel8\\");
     writeUninstallEntry();
     writeUninstallEntry();
     EXPECT_EQ(reg().subkeyNames(Hive::localMachine, uninstall),
               std::vector<std::string>{"vornqwb8"});
     EXPECT_EQ(reg().text(Hive::localMachine, uninstall + "\\vornqwb8", "DisplayName"),
               utf16(u"智能Marl8"));
-    EXPECT_EQ(reg().valueNames(Hive::localMachine, uninstall + "\\vornqwb8").size(), 3u);
+    EXPECT_EQ(reg().valueNames(Hive::localMachine, uninstall + "\\vornqwb8").size(), 11u);
+    EXPECT_EQ(reg().text(Hive::localMachine, uninstall + "\\vornqwb8", "InstallLocation"),
+              state.installDir);
+}
+
+namespace {
+
+std::string dword(uint32_t n) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((n >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+struct StoredValue {
+    const char* name;
+    uint32_t type;
+    std::string data;
+};
+
+}  // namespace
+
+TEST_F(SystemEntries, CompleteUninstallEntryForWindowsListOfPrograms) {
+    copyText(state.installDir, "C:\\Program Files (x86)\\vornel8\\");
+    const std::string dir = state.installDir;
+    m().writeFile(dir + "vornqvtk.exe", std::string(1000, 'a'));
+    m().writeFile(dir + "vrspeeke.txt", std::string(2072, 'b'));
+    m().writeFile(dir + "skins\\cool.vrz", std::string(1000, 'c'));
+    m().writeFile("C:\\windows\\vorndel8.exe", std::string(24, 'd'));
+    m().writeFile("C:\\windows\\syswow64\\vornsrf.dll", "e");
+    m().redirectionDisabled = true;
+    m().writeFile("C:\\windows\\system32\\vornsrf6.dll", std::string(1024, 'f'));
+    m().writeFile("C:\\windows\\system32\\kbdus.dll", std::string(5000, 'g'));  // not ours
+    m().redirectionDisabled = false;
+    writeUninstallEntry();
+
+    // 3072 + 1000 + 24 + 1 + 1024 bytes: 5121, 6 KB rounded up.
+    const StoredValue expected[] = {
+        {"DisplayName", 1, utf16(u"智能Marl8")},
+        {"UninstallString", 1, utf16(u"C:\\windows\\vorndel8.exe")},
+        {"DisplayVersion", 1, utf16(u"9.0")},
+        {"Publisher", 1, utf16(u"Vornel 智能Marl软件")},
+        {"DisplayIcon", 1, utf16(u"C:\\windows\\vorndel8.exe,0")},
+        {"InstallLocation", 1, dir},
+        {"EstimatedSize", 4, dword(6)},
+        {"QuietUninstallString", 1, utf16(u"\"C:\\windows\\vorndel8.exe\" /S")},
+        {"URLInfoAbout", 1, utf16(u"http://www.vornel.com")},
+        {"NoModify", 4, dword(1)},
+        {"NoRepair", 4, dword(1)},
+    };
+    const std::string entry = uninstall + "\\vornqwb8";
+    EXPECT_EQ(reg().valueNames(Hive::localMachine, entry).size(), std::size(expected));
+    for (const StoredValue& v : expected) {
+        auto stored = reg().value(Hive::localMachine, entry, v.name);
+        ASSERT_TRUE(stored) << v.name;
+        EXPECT_EQ(stored->type, v.type) << v.name;
+        EXPECT_EQ(stored->data, v.data) << v.name;
+    }
+    EXPECT_FALSE(m().redirectionDisabled);
+
+    // On 32-bit Windows the system directory's modules count once.
+    boot(sim::Os::xp32);
+    reg().make(Hive::localMachine, uninstall);
+    m().writeFile("C:\\windows\\system32\\vornel4.ime", std::string(2049, 'h'));
+    writeUninstallEntry();
+    EXPECT_EQ(reg().text(Hive::localMachine, entry, "EstimatedSize"), dword(3));
+}
+
+TEST_F(SystemEntries, RemovalTakesOnlyTheProductsEntries) {
+    writeUninstallEntry();
+    writeRunValue("C:\\x\\vornqvtk.exe vr");
+    writeUserAgentMarker();
+    reg().setText(Hive::localMachine, run, "Other", "keep");
+    reg().setText(Hive::localMachine, postPlatform, "qvtk7510", "");
+    reg().setText(Hive::localMachine, postPlatform, "SLCC2", "");
+    reg().make(Hive::localMachine, uninstall + "\\OtherProduct");
+    EXPECT_TRUE(uninstallEntryExists());
+
+    EXPECT_EQ(removeSystemEntries(), 3);
+    EXPECT_FALSE(uninstallEntryExists());
+    EXPECT_EQ(reg().subkeyNames(Hive::localMachine, uninstall),
+              std::vector<std::string>{"OtherProduct"});
+    EXPECT_EQ(reg().valueNames(Hive::localMachine, run), std::vector<std::string>{"Other"});
+    EXPECT_EQ(reg().valueNames(Hive::localMachine, postPlatform),
+              (std::vector<std::string>{"qvtk7510", "SLCC2"}));
+    EXPECT_EQ(removeSystemEntries(), 0);
+}
+
+TEST_F(SystemEntries, AValueThatCannotBeRemovedFailsAndTheOthersGo) {
+    writeUninstallEntry();
+    writeRunValue("C:\\x\\vornqvtk.exe vr");
+    writeUserAgentMarker();
+    reg().find(Hive::localMachine, run)->readOnly = true;
+    EXPECT_EQ(removeSystemEntries(), -1);
+    EXPECT_FALSE(uninstallEntryExists());
+    EXPECT_EQ(reg().text(Hive::localMachine, postPlatform, "qvtk8800"), "<missing>");
+    EXPECT_EQ(reg().text(Hive::localMachine, run, "vrvksjgl"), "C:\\x\\vornqvtk.exe vr");
+    // A locked key without our value is nothing to do.
+    reg().find(Hive::localMachine, run)->values.clear();
+    EXPECT_EQ(removeSystemEntries(), 0);
 }
 
 TEST_F(SystemEntries, UninstallEntryNeedsItsParentAndTheWindowsDirectory) {
