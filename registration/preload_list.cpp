@@ -274,12 +274,28 @@ bool dropNineXItem(plat::RegKey list, unsigned n) {
     return status == plat::regOk || status == plat::regFileNotFound;
 }
 
-// Opens the list for rewriting: 1, or 0 when it is not there, -1 when it is there but cannot
-// be opened (whether it names the product is then unknown, and so reported).
+// Opens the list for reading: 1, or 0 when it is not there, -1 when it is there but cannot be
+// read (whether it names the product is then unknown, and so reported).
 int openList(plat::RegKey root, const char* path, ScopedKey& list) {
-    long status = plat::regOpenKey(root, path, RegAccess::all, list.receive());
+    long status = plat::regOpenKey(root, path, RegAccess::read, list.receive());
     if (status == plat::regOk) return 1;
     return status == plat::regFileNotFound ? 0 : -1;
+}
+
+bool anyOurs(const std::vector<StoredEntry>& entries) {
+    for (const StoredEntry& entry : entries)
+        if (entry.ours) return true;
+    return false;
+}
+
+// Rewritten only when it names the product: a list we may not change is nothing to do then.
+int rewrite(plat::RegKey root, const char* path, std::vector<StoredEntry>& entries,
+            bool (*write)(plat::RegKey, unsigned, const StoredEntry&),
+            bool (*drop)(plat::RegKey, unsigned)) {
+    if (!anyOurs(entries)) return 0;
+    ScopedKey list;
+    if (!plat::openKey(root, path, RegAccess::all, list)) return -1;
+    return renumber(entries, write, drop, list.get());
 }
 
 int removeFromNtList(plat::RegKey root, const char* path, const char (*ids)[layoutIdCapacity],
@@ -300,7 +316,8 @@ int removeFromNtList(plat::RegKey root, const char* path, const char (*ids)[layo
         entry.ours = entry.readable && namesOneOf(entry, ids, count);
         entries.push_back(std::move(entry));
     }
-    return renumber(entries, writeNtValue, dropNtValue, list.get());
+    list.close();
+    return rewrite(root, path, entries, writeNtValue, dropNtValue);
 }
 
 int removeFromNineXList(const char (*ids)[layoutIdCapacity], size_t count) {
@@ -323,7 +340,9 @@ int removeFromNineXList(const char (*ids)[layoutIdCapacity], size_t count) {
         entry.ours = entry.readable && namesOneOf(entry, ids, count);
         entries.push_back(std::move(entry));
     }
-    return renumber(entries, writeNineXItem, dropNineXItem, list.get());
+    list.close();
+    return rewrite(plat::hkeyCurrentUser, nineXPreloadKey, entries, writeNineXItem,
+                   dropNineXItem);
 }
 
 int combine(int a, int b) { return a < 0 || b < 0 ? -1 : a + b; }

@@ -369,6 +369,21 @@ void removeFromSortList(plat::RegKey list, Tally& tally) {
     }
 }
 
+// A list we may not change is nothing to do only when it is known to hold nothing of ours.
+bool withoutProduct(plat::RegKey languages, const char* path) {
+    ScopedKey list;
+    if (!plat::openKey(languages, path, RegAccess::read, list)) return false;
+    for (uint32_t index = 0;; ++index) {
+        char name[valueNameCapacity];
+        uint32_t length = sizeof name;
+        long status = plat::regEnumKey(list.get(), index, name, &length);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) return status == plat::regNoMoreItems;
+        uint32_t number = 0;
+        if (itemNumber(name, number) && isProductItem(list.get(), name)) return false;
+    }
+}
+
 void removeFromSortOrder(Tally& tally) {
     ScopedKey languages;
     long status = plat::regOpenKey(plat::hkeyCurrentUser, assemblyItemsKey, RegAccess::read,
@@ -387,8 +402,10 @@ void removeFromSortOrder(Tally& tally) {
         char path[dirCapacity];
         if (!formatText(path, sizeof path, "%s\\%s", language, keyboardCategory)) continue;
         ScopedKey list;
-        if (plat::openKey(languages.get(), path, RegAccess::all, list))
-            removeFromSortList(list.get(), tally);
+        status = plat::regOpenKey(languages.get(), path, RegAccess::all, list.receive());
+        if (status == plat::regOk) removeFromSortList(list.get(), tally);
+        else if (status != plat::regFileNotFound && !withoutProduct(languages.get(), path))
+            tally.failed = true;
     }
 }
 

@@ -284,6 +284,11 @@ TEST_F(PreloadRemoval, ALockedListFailsAndTheOtherIsStillDone) {
     EXPECT_EQ(remove(), -1);
     EXPECT_EQ(preload(), (Ids{"00000409", "e0010804"}));
     EXPECT_EQ(preload(Hive::users, defaultList), Ids{"00000804"});
+    // Locked but without ours: nothing to do.
+    reg().find(Hive::currentUser, userList)->readOnly = false;
+    setPreload({"00000409"});
+    reg().find(Hive::currentUser, userList)->readOnly = true;
+    EXPECT_EQ(remove(), 0);
 }
 
 TEST_F(PreloadRemoval, NoFailureLosesAnEntryThatStays) {

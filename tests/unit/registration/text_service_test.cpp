@@ -356,4 +356,13 @@ TEST_F(TextServiceRemoval, AKeyThatCannotBeDeletedFailsAndTheRestGoes) {
     EXPECT_FALSE(reg().exists(Hive::localMachine, categories));
     EXPECT_FALSE(reg().exists(Hive::localMachine, classKey, View::native));
     EXPECT_EQ(clsids(list409), std::vector<std::string>{"00000000=" + other});
+
+    // An ordering list we may not change fails while it names the product, and only then.
+    reg().find(Hive::localMachine, item + "\\" + written[0])->readOnly = false;
+    sortItem(1, clsid);
+    reg().find(Hive::currentUser, sortOrder)->readOnly = true;
+    EXPECT_EQ(unregisterTextService(), -1);
+    EXPECT_EQ(clsids(sortOrder).size(), 2u);
+    reg().remove(Hive::currentUser, sortOrder + "\\00000001");
+    EXPECT_EQ(unregisterTextService(), 0);
 }
