@@ -34,7 +34,7 @@ bool renameAside(const char* path, char* aside, size_t capacity) {
         // The learnt files and their backup are never the old copy that is cleared first.
         const char* bare = std::strrchr(aside, '\\');
         bare = bare != nullptr ? bare + 1 : aside;
-        if (isUserDataFile(bare)) continue;
+        if (isUserDataFile(bare) || sameTextIgnoringCase(aside, path)) continue;
         deleteFile(aside);
         if (plat::moveFile(path, aside)) return true;
     }

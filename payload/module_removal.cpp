@@ -10,10 +10,11 @@
 
 namespace {
 
-// The placed names, then what moveAside makes of them ('2', then '1', as fifth-last character).
+// What moveAside makes of the placed names ('2', then '1', as fifth-last character), then the
+// placed names: a busy module is itself moved aside to a name already cleared.
 constexpr const char* moduleNames[] = {
-    "vornel4.ime",  "vornel2.ime",  "vornel1.ime",  "vornsrf.dll", "vornsr2.dll",
-    "vornsr1.dll",  "vornsrf6.dll", "vornsrf2.dll", "vornsrf1.dll",
+    "vornel2.ime",  "vornel1.ime",  "vornsr2.dll", "vornsr1.dll", "vornsrf2.dll",
+    "vornsrf1.dll", "vornel4.ime",  "vornsrf.dll", "vornsrf6.dll",
 };
 constexpr size_t pathCapacity = dirCapacity + 32;
 

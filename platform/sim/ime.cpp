@@ -19,7 +19,21 @@ sim::Imm& imm() {
 LayoutHandle immInstallIme(const char16_t* imeFile, const char16_t* layoutText) {
     sim::Imm& i = imm();
     i.installCalls.push_back({imeFile ? imeFile : u"", layoutText ? layoutText : u""});
-    return i.acceptsModules ? i.installedLayout : 0;
+    if (!i.acceptsModules) return 0;
+    // As the system does: the layout's key under Keyboard Layouts, named by the handle, with the
+    // module's bare file name and the layout text.
+    if (sim::Machine* m = sim::current()) {
+        std::string file = sim::toGbk(imeFile != nullptr ? imeFile : u"");
+        size_t slash = file.rfind('\\');
+        if (slash != std::string::npos) file = file.substr(slash + 1);
+        char id[16];
+        std::snprintf(id, sizeof id, "%08lX", static_cast<unsigned long>(i.installedLayout & 0xFFFFFFFFu));
+        std::string key = std::string("System\\CurrentControlSet\\Control\\Keyboard Layouts\\") + id;
+        m->registry.setText(sim::Hive::localMachine, key, "Ime File", sim::upperAscii(file));
+        m->registry.setText(sim::Hive::localMachine, key, "Layout Text",
+                            sim::toGbk(layoutText != nullptr ? layoutText : u""));
+    }
+    return i.installedLayout;
 }
 
 LayoutHandle getKeyboardLayout() { return imm().activeLayout; }
