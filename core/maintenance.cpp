@@ -199,7 +199,7 @@ void repairRegistration(const InstallationCheck& check) {
         registerTextService();
         writeTipCategories();
     }
-    if (has(check, FindingKind::uninstallEntryMissing)) writeUninstallEntry();
+    if (has(check, FindingKind::uninstallEntryMissing)) writeUninstallEntry(placeRepairProgram());
 }
 
 // Where the installation is: the path file's directory, when it is there.

@@ -212,7 +212,8 @@ bool placeRepairProgram() {
             copied = plat::copyFile(self, target);
         }
     }
-    if (!copied) {
+    // Our own file unknown (never on Windows) is no failure to tell.
+    if (known && !copied) {
         std::u16string fields[] = {u"repair program not copied", plat::wideFromAnsi(target)};
         logFields(fields, 2);
     }

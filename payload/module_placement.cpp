@@ -10,6 +10,7 @@
 #include "core/progress.h"
 #include "core/text.h"
 #include "payload/extraction.h"
+#include "payload/installed_files.h"
 #include "payload/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -233,7 +234,8 @@ void installFiles(int secondPass) {
     advanceProgress();
     copyModuleVerified("vorndel8.exe", "vorndel8.exe", targetWindowsDir);
     advanceProgress();
-    writeUninstallEntry();
+    // The setup's own copy first: the entry offers the repair through it.
+    writeUninstallEntry(placeRepairProgram());
     advanceProgress();
 }
 

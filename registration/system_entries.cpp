@@ -31,6 +31,8 @@ enum class Source {
     installDir,     // the install directory
     estimatedSize,  // REG_DWORD: the installed files' size in KB
     one,            // REG_DWORD 1
+    repairCommand,  // before + the install directory + after, when the repair program is there
+    noRepair,       // REG_DWORD 1, when it is not
 };
 
 struct EntryValue {
@@ -52,7 +54,9 @@ constexpr EntryValue entryValues[] = {
     {u"QuietUninstallString", Source::windowsDir, u"\"", u"\\vorndel8.exe\" /S"},
     {u"URLInfoAbout", Source::text, u"http://www.vornel.com", nullptr},
     {u"NoModify", Source::one, nullptr, nullptr},
-    {u"NoRepair", Source::one, nullptr, nullptr},
+    // One of the two, as the repair program is there or not.
+    {u"ModifyPath", Source::repairCommand, u"\"", u"vornsetup.exe\" /REPAIR"},
+    {u"NoRepair", Source::noRepair, nullptr, nullptr},
 };
 
 constexpr int listingDepth = 8;
@@ -132,7 +136,17 @@ void setNumber(plat::RegKey key, const char16_t* name, uint32_t number) {
 
 // One value of the entry; a Windows directory that cannot be had (or would not fit) leaves
 // out the values made from it rather than name the uninstaller at a drive's root.
-void writeEntryValue(plat::RegKey entry, const EntryValue& value) {
+// The value names are ASCII: the 8-bit calls take them as they are.
+void deleteValueW(plat::RegKey key, const char16_t* name) {
+    char narrow[64];
+    size_t length = 0;
+    for (; name[length] != u'\0' && length + 1 < sizeof narrow; ++length)
+        narrow[length] = static_cast<char>(name[length]);
+    narrow[length] = '\0';
+    plat::regDeleteValue(key, narrow);
+}
+
+void writeEntryValue(plat::RegKey entry, const EntryValue& value, bool repairProgramPlaced) {
     switch (value.source) {
         case Source::text:
             plat::regSetTextW(entry, value.name, value.before);
@@ -164,6 +178,21 @@ void writeEntryValue(plat::RegKey entry, const EntryValue& value) {
         case Source::one:
             setNumber(entry, value.name, 1);
             return;
+        case Source::noRepair:
+            if (!repairProgramPlaced) setNumber(entry, value.name, 1);
+            else deleteValueW(entry, value.name);
+            return;
+        case Source::repairCommand: {
+            char command[dirCapacity + 40];
+            if (repairProgramPlaced && state.installDir[0] != '\0' &&
+                formatText(command, sizeof command, "\"%svornsetup.exe\" /REPAIR", state.installDir)) {
+                // 8-bit, like InstallLocation: the directory is a text of the code page.
+                plat::regSetText(entry, "ModifyPath", command);
+            } else {
+                deleteValueW(entry, value.name);
+            }
+            return;
+        }
     }
 }
 
@@ -192,7 +221,7 @@ void removeValue(const char* keyPath, const char* valueName, int& removed, bool&
 
 }  // namespace
 
-void writeUninstallEntry() {
+void writeUninstallEntry(bool repairProgramPlaced) {
     ScopedKey uninstall;
     if (plat::regOpenKeyW(plat::hkeyLocalMachine,
                           u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
@@ -200,7 +229,7 @@ void writeUninstallEntry() {
         return;
     ScopedKey entry;
     if (plat::regCreateKeyW(uninstall.get(), u"vornqwb8", entry.receive()) != plat::regOk) return;
-    for (const EntryValue& value : entryValues) writeEntryValue(entry.get(), value);
+    for (const EntryValue& value : entryValues) writeEntryValue(entry.get(), value, repairProgramPlaced);
 }
 
 bool uninstallEntryExists() {

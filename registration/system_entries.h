@@ -5,7 +5,9 @@
 
 // The uninstall entry "vornqwb8" with everything Windows' lists of programs show: the name,
 // version, publisher, icon, location, size and the uninstaller's commands.
-void writeUninstallEntry();
+// With `repairProgramPlaced` (the setup's copy "vornsetup.exe" is in the install directory) the
+// entry offers the repair ("ModifyPath"); without, it says there is none ("NoRepair").
+void writeUninstallEntry(bool repairProgramPlaced = false);
 // "vrvksjgl" under Run: the command that starts the product's program at logon.
 void writeRunValue(const char* commandLine);
 void writeUserAgentMarker();

@@ -103,11 +103,15 @@ def user_record(name: bytes = b"", phone: bytes = b"", password: bytes = b"") ->
 
 def install_dir_after(*, codepage: int, interface: str, windows10: bool, wizard: bool,
                       pinyin: bool = False, window_mode: int = 1, skin: int = 1,
-                      record: bytes | None = None) -> dict[str, bytes | None]:
+                      record: bytes | None = None, setup: Path | None = None) -> dict[str, bytes | None]:
     """Each file of the install directory after a first install, with its bytes; None where
-    only the presence is fixed (the install stamp)."""
+    only the presence is fixed (the install stamp). `setup`: the program that installed (by
+    default the built one), which leaves a copy of itself there for the repair."""
     shipped = payload(codepage)
     files: dict[str, bytes | None] = dict(shipped)
+    if setup is None:
+        setup = Path(os.environ.get("VORN_BIN", PAYLOAD.parents[1] / "win32" / "bin")) / "vornsetup.exe"
+    files["vornsetup.exe"] = setup.read_bytes()
     if interface == "ime":
         # The second pass leaves the payload's own builds and removes the language-specific ones.
         for name in (*IME_BUILDS, *TSF_MODULES):

@@ -68,6 +68,9 @@ protected:
         r.setText(sim::Hive::currentUser, "SOFTWARE\\Microsoft\\CTF\\SortOrder\\AssemblyItem\\0x00000804\\" +
                   keyboard + "\\00000000", "CLSID", "{11111111-2222-3333-4444-555555555555}");
         m().writeFile(m().systemDir() + "\\other.dll", "other");
+        // The setup as it was started: it leaves a copy of itself for the repair.
+        m().writeFile("C:\\setup\\vornsetup.exe", "the setup");
+        m().processes.programPath = "C:\\setup\\vornsetup.exe";
         m().makeDirectories(dir().substr(0, 17));
         for (sim::View view : {sim::View::native, sim::View::redirected})
             r.make(sim::Hive::localMachine, "SOFTWARE\\Classes\\CLSID", view);
@@ -165,6 +168,9 @@ TEST_F(Uninstaller, RemovesEverythingTheSetupAddedButTheKeptDataForEachInterface
         useIt();
         m().messageBoxes.clear();
         // Installed for real, so that there is something to remove.
+        EXPECT_EQ(reg().text(sim::Hive::localMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8",
+                             "ModifyPath"),
+                  "\"" + dir() + "vornsetup.exe\" /REPAIR") << c.name;
         if (c.tsf) EXPECT_TRUE(reg().exists(sim::Hive::localMachine, tip)) << c.name;
         else EXPECT_FALSE(findLayoutIds().empty()) << c.name;
         EXPECT_TRUE(m().exists("C:\\windows\\vorndel8.exe")) << c.name;

@@ -139,6 +139,19 @@ TEST_F(SystemEntries, CompleteUninstallEntryForWindowsListOfPrograms) {
     EXPECT_EQ(reg().text(Hive::localMachine, entry, "EstimatedSize"), dword(3));
 }
 
+TEST_F(SystemEntries, TheRepairIsOfferedExactlyWhenItsProgramIsThere) {
+    copyText(state.installDir, "C:\\Program Files\\vornel8\\");
+    const std::string entry = uninstall + "\\vornqwb8";
+    // Placed, not placed, placed again: the entry follows, nothing of the other state stays.
+    for (bool placed : {true, false, true}) {
+        writeUninstallEntry(placed);
+        EXPECT_EQ(reg().text(Hive::localMachine, entry, "ModifyPath"),
+                  placed ? "\"C:\\Program Files\\vornel8\\vornsetup.exe\" /REPAIR" : "<missing>");
+        EXPECT_EQ(reg().text(Hive::localMachine, entry, "NoRepair"), placed ? "<missing>" : dword(1));
+        EXPECT_EQ(reg().text(Hive::localMachine, entry, "NoModify"), dword(1));
+    }
+}
+
 TEST_F(SystemEntries, RemovalTakesOnlyTheProductsEntries) {
     writeUninstallEntry();
     writeRunValue("C:\\x\\vornqvtk.exe vr");
