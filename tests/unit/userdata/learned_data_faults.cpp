@@ -10,6 +10,7 @@
 #include "core/locations.h"
 #include "core/pipeline.h"
 #include "core/startup.h"
+#include "core/uninstaller.h"
 #include "core/unattended.h"
 #include "installation_builder.h"
 #include "sim_fixture.h"
@@ -215,4 +216,30 @@ TEST_F(LearnedDataFaults, NoFaultPointLosesALearntFile) {
     }
     std::printf("fault points covered: %llu in %zu whole runs\n",
                 static_cast<unsigned long long>(covered), sizeof configs / sizeof configs[0]);
+}
+
+// The uninstaller keeping the data, once per fault point: whatever fails, each learnt file stays
+// in the directory or intact in the backup, and the exit code says whether all went.
+TEST_F(LearnedDataFaults, NoFaultPointOfTheUninstallLosesALearntFile) {
+    for (sim::Os os : {sim::Os::win10_64, sim::Os::xp32}) {
+        const Config config{"uninstall", os, true, true};
+        usedMachine(config);
+        m().faults = {};
+        ASSERT_EQ(runUninstaller("/S"), uninstallRemoved);
+        const uint64_t points = m().faults.passed;
+        ASSERT_EQ(lostFiles(), std::vector<std::string>{});
+        ASSERT_GT(points, 100u);
+        for (uint64_t at = 1; at <= points; ++at) {
+            usedMachine(config);
+            m().faults = {0, at, ""};
+            int code = runUninstaller("/S");
+            std::string where = m().faults.failedPoint + " at point " + std::to_string(at);
+            EXPECT_TRUE(code == uninstallRemoved || code == uninstallFailed || code == uninstallRestartNeeded ||
+                        code == uninstallNotAdministrator)
+                << where << ": " << code;
+            EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
+            if (HasFailure()) return;
+        }
+        std::printf("uninstall fault points covered: %llu\n", static_cast<unsigned long long>(points));
+    }
 }
