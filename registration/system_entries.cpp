@@ -19,6 +19,7 @@ using plat::ScopedKey;
 constexpr const char* markerName = "qvtk8800";
 constexpr const char* uninstallEntryKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8";
+constexpr const char* companionKey = "SOFTWARE\\vornel8";
 constexpr const char* runKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* postPlatformKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\"
@@ -246,6 +247,13 @@ int removeSystemEntries() {
                 removed, failed);
     removeValue(runKey, "vrvksjgl", removed, failed);
     removeValue(postPlatformKey, markerName, removed, failed);
+    // What the 64-bit companion writes for the 64-bit module, in the native view; the product's
+    // own key, so it goes whole (in the process view too, should anything have put it there).
+    tallyStatus(plat::regDeleteTree(plat::hkeyLocalMachine, companionKey, plat::RegView::process), removed,
+                failed);
+    if (is64BitWindows())
+        tallyStatus(plat::regDeleteTree(plat::hkeyLocalMachine, companionKey, plat::RegView::native64),
+                    removed, failed);
     return failed ? -1 : removed;
 }
 

@@ -22,6 +22,10 @@
 //                          a hidden top-level window of class CLASS whose thread never
 //                          reads its messages (a hung program); writes "hung.ready" once
 //                          it exists; ends after SECONDS
+//   vornboxes.exe load PATH SECONDS
+//                          holds the module PATH loaded (not run) for SECONDS, as a program
+//                          using the input method holds it; writes "load.ready" once loaded;
+//                          exits 1 when it cannot be loaded
 //   vornboxes.exe waitwindow CLASS
 //                          waits up to 30 s for a top-level window of class CLASS:
 //                          exits 0 when there is one, 1 when none came
@@ -227,6 +231,19 @@ int hungWindow(HINSTANCE instance, const std::wstring& className, int seconds) {
     return 0;
 }
 
+// A program that has a module loaded, as programs using the input method have it: the file is
+// busy (it can be renamed, not deleted) until this ends.
+int loadModule(const std::wstring& path, int seconds) {
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (module == nullptr) return 1;
+    HANDLE ready = CreateFileW(L"load.ready", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    FreeLibrary(module);
+    return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
@@ -252,6 +269,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         const std::wstring className = mode.substr(11, space == std::wstring::npos ? std::wstring::npos : space - 11);
         const int seconds = space == std::wstring::npos ? 60 : _wtoi(mode.c_str() + space + 1);
         return hungWindow(instance, className, seconds);
+    }
+    // "load PATH SECONDS": the seconds after the last blank, the path before it.
+    if (mode.rfind(L"load ", 0) == 0) {
+        const size_t space = mode.rfind(L' ');
+        if (space <= 5) return 1;
+        return loadModule(mode.substr(5, space - 5), _wtoi(mode.c_str() + space + 1));
     }
     if (mode == L"hang") {
         Sleep(INFINITE);

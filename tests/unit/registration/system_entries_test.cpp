@@ -160,9 +160,14 @@ TEST_F(SystemEntries, RemovalTakesOnlyTheProductsEntries) {
     reg().setText(Hive::localMachine, postPlatform, "qvtk7510", "");
     reg().setText(Hive::localMachine, postPlatform, "SLCC2", "");
     reg().make(Hive::localMachine, uninstall + "\\OtherProduct");
+    // The 64-bit companion's settings, in the native view only.
+    reg().setText(Hive::localMachine, "SOFTWARE\\vornel8", "InstallDir", "C:\\x\\", sim::View::native);
+    reg().make(Hive::localMachine, "SOFTWARE\\vornel8x", sim::View::native);
     EXPECT_TRUE(uninstallEntryExists());
 
-    EXPECT_EQ(removeSystemEntries(), 3);
+    EXPECT_EQ(removeSystemEntries(), 4);
+    EXPECT_FALSE(reg().exists(Hive::localMachine, "SOFTWARE\\vornel8", sim::View::native));
+    EXPECT_TRUE(reg().exists(Hive::localMachine, "SOFTWARE\\vornel8x", sim::View::native));
     EXPECT_FALSE(uninstallEntryExists());
     EXPECT_EQ(reg().subkeyNames(Hive::localMachine, uninstall),
               std::vector<std::string>{"OtherProduct"});
