@@ -105,7 +105,11 @@ def test_icon_is_one_image_of_32_by_32_in_16_colours(resources):
     assert struct.unpack_from("<IiiHH", image) == (40, 32, 64, 1, 4)
 
 
-def test_manifest_requests_administrator_rights_and_no_compatibility(resources):
+@pytest.mark.parametrize("program", ["vornsetup.exe", "vorndel8.exe"])
+def test_manifest_requests_administrator_rights_and_no_compatibility(bin_dir, program):
+    resources = readers.read_pe((bin_dir / program).read_bytes()).resources
+    # The uninstall entry shows the uninstaller's icon ("DisplayIcon").
+    find(resources, RT_GROUP_ICON, "VORNEL")
     manifest = find(resources, RT_MANIFEST, 1).data.decode("utf-8")
     assert re.search(r'<requestedExecutionLevel\s+level="requireAdministrator"', manifest)
     # Without a compatibility section Windows 10 reports 6.2, which the version facts rely on.
