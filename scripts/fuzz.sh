@@ -34,6 +34,8 @@ else
     targets+=("$name")
   done
 fi
+# Fewer targets than lanes (one named alone) get the time asked for, not a multiple of it.
+[ ${#targets[@]} -ge $lanes ] || lanes=${#targets[@]}
 per=$(( seconds * lanes / ${#targets[@]} ))
 [ "$per" -ge 1 ] || per=1
 
