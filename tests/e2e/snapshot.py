@@ -139,6 +139,12 @@ class RegData:
     def sz(text: str, type: int = 1) -> "RegData":
         return RegData(type, (text + "\0").encode("utf-16-le"))
 
+    def text(self) -> str | None:
+        """A string value's text without its terminator; None for other types."""
+        if self.type not in (1, 2) or len(self.data) % 2:
+            return None
+        return self.data.decode("utf-16-le", errors="replace").removesuffix("\0")
+
     def strings(self) -> list[str]:
         """A REG_MULTI_SZ's texts (the empty ones kept, the final terminator not)."""
         text = self.data.decode("utf-16-le", errors="replace")
