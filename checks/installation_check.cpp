@@ -63,36 +63,6 @@ void add(InstallationCheck& out, FindingKind kind, const char* name) {
     copyText(finding.name, findingNameCapacity, name);
 }
 
-// IMM itself (Wine's, at least) names the module by its full path: the file part counts.
-bool namesImeModule(const char* imeFile) {
-    const char* bare = std::strrchr(imeFile, '\\');
-    return sameText(bare != nullptr ? bare + 1 : imeFile, "vornel4.ime");
-}
-
-size_t layoutsByModulePath(char ids[][layoutIdCapacity], size_t capacity) {
-    ScopedKey layouts;
-    if (!plat::openKey(plat::hkeyLocalMachine, keyboardLayoutsKey, RegAccess::read, layouts)) return 0;
-    size_t found = 0;
-    for (uint32_t index = 0; found < capacity; ++index) {
-        char name[layoutNameCapacity] = {};
-        uint32_t length = layoutNameCapacity;
-        long status = plat::regEnumKey(layouts.get(), index, name, &length);
-        if (status == plat::regMoreData) continue;
-        if (status != plat::regOk) break;
-        name[layoutNameCapacity - 1] = '\0';
-        size_t nameLength = std::strlen(name);
-        if (nameLength == 0 || nameLength >= layoutIdCapacity) continue;
-        ScopedKey layout;
-        char imeFile[pathCapacity];
-        if (!plat::openKey(layouts.get(), name, RegAccess::read, layout) ||
-            readRegistryText(layout.get(), "Ime File", imeFile, sizeof imeFile) != plat::regOk ||
-            !namesImeModule(imeFile))
-            continue;
-        copyText(ids[found++], layoutIdCapacity, name);
-    }
-    return found;
-}
-
 bool inPreloadList(const char ids[][layoutIdCapacity], size_t count) {
     uint32_t entries = readPreloadList();
     for (uint32_t i = 0; i < entries; ++i)
@@ -176,8 +146,7 @@ void checkRegistration(InstallationCheck& out) {
 }  // namespace
 
 size_t productLayouts(char ids[][layoutIdCapacity], size_t capacity) {
-    size_t count = findProductLayouts(ids, capacity);
-    return count > 0 ? count : layoutsByModulePath(ids, capacity);
+    return findProductLayouts(ids, capacity);
 }
 
 int installedInterface() {
