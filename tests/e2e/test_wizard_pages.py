@@ -278,7 +278,8 @@ INSTALLED = {"caption": "智能Marl", "text": "安装完毕，如不能使用，
 TSF_REMOVED = {"vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime", "vornel4.ime", "vornel64.ime",
                "csrf732.dll", "csrf764.dll"}
 # Added to the payload's files: the settings files and the chosen skin.
-WRITTEN = {"filer", "wbpybz.vrh", "vorndat.dat", "vrnetsj.dat", "vryhgl0.dat", "install.vrh",
+# "vornsetup.exe": the setup's copy of itself, which the uninstall entry names for the repair.
+WRITTEN = {"filer", "vornsetup.exe", "wbpybz.vrh", "vorndat.dat", "vrnetsj.dat", "vryhgl0.dat", "install.vrh",
            "vrbmp8.vrh", *(f"vrbmpsx{n}.bmp" for n in range(1, 8))}
 
 
@@ -441,6 +442,7 @@ def test_wizard_pages(machine, bin_dir, payload, scenario):
 
     files = scenario.files(payload)
     assert [path for path, content in files.items() if m.read_file(path) != content] == []
+    assert m.read_file(INSTALL_DIR + "vornsetup.exe") == (bin_dir / "vornsetup.exe").read_bytes()
     root = m.host_path(INSTALL_DIR)
     expected_names = payload_names(payload, m.config.codepage) - TSF_REMOVED | WRITTEN
     assert {p.name for p in root.iterdir()} == expected_names
