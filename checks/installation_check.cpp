@@ -30,7 +30,6 @@ using plat::RegAccess;
 using plat::ScopedKey;
 
 constexpr size_t pathCapacity = 260;
-constexpr size_t layoutNameCapacity = 200;
 constexpr const char* uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8";
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
