@@ -25,10 +25,6 @@ constexpr size_t pathCapacity = 260;
 constexpr const char* placementCaption = "智能Marl(Qolvane)安装";
 constexpr const char* notCopiedText = "没有成功复制%s文件，请退出安装程序并手动删除该文件后重新安装！";
 
-// "智能Marl输入平台" in UTF-16LE: ten characters, 20 bytes.
-const uint8_t productLabel[20] = {0x7A, 0x66, 0xFD, 0x80, 0x4D, 0x00, 0x61, 0x00, 0x72, 0x00,
-                                  0x6C, 0x00, 0x93, 0x8F, 0x65, 0x51, 0x73, 0x5E, 0xF0, 0x53};
-
 void installPath(const char* name, char* out, size_t capacity) {
     formatText(out, capacity, "%s%s", state.installDir, name);
 }
@@ -137,17 +133,7 @@ void patchVersionLabel(const char* path) {
     if (read == plat::ioError) return;
 
     uint8_t* bytes = state.workBuffer;
-    for (size_t i = 0; i + sizeof productLabel <= read; ++i) {
-        if (std::memcmp(bytes + i, productLabel, sizeof productLabel) != 0) continue;
-        uint8_t* after = bytes + i + sizeof productLabel;
-        size_t room = read - (i + sizeof productLabel);
-        if (room > 8 && after[0] == ' ' && after[4] == '6' && after[6] == '.' &&
-            (after[8] == '3' || after[8] == '7')) {
-            after[4] = '9';
-            after[8] = '0';
-        }
-        i += sizeof productLabel - 1;
-    }
+    patchVersionLabelBytes(bytes, read);
     plat::FileHandle out = plat::lcreat(path, 0);
     if (out == plat::fileError) return;
     plat::lwrite(out, bytes, read);

@@ -321,18 +321,7 @@ std::string narrow(const char16_t* text) {
 }  // namespace
 
 long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* result) {
-    *result = noKey;
-    if (sim::faultHere("registry open")) return regAccessDenied;
-    sim::Hive hive;
-    std::vector<std::string> path;
-    bool native = false;
-    if (long status = resolve(parent, subKey ? subKey : "", hive, path, &native); status != regOk)
-        return status;
-    sim::RegistryKey* key = registry().walk(hive, path);
-    if (key == nullptr) return regFileNotFound;
-    if (key->unreadable || (access == RegAccess::all && key->readOnly)) return regAccessDenied;
-    *result = newHandle(hive, path, access == RegAccess::all, native);
-    return regOk;
+    return regOpenKeyView(parent, subKey, access, RegView::process, result);
 }
 
 long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
