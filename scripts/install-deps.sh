@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, skipping what is present.
-# Usage: scripts/install-deps.sh [build|test]   (test also brings Wine, Xvfb, fonts, clang and
-# the static analysers)
+# Usage: scripts/install-deps.sh [build|test|guest]   (test also brings Wine, Xvfb, fonts, clang
+# and the static analysers; guest adds the emulator for machines that cannot run 32-bit code)
 set -euo pipefail
 what=${1:-test}
 
@@ -14,10 +14,13 @@ base=(cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
 wine=(wine wine64 wine32:i386 xvfb xauth fonts-arphic-uming fonts-arphic-ukai
       imagemagick locales clang libclang-rt-14-dev clang-tidy cppcheck)
 
-pkgs=("${base[@]}")
-[ "$what" = test ] && pkgs+=("${wine[@]}")
+guest=(qemu-system-x86 busybox-static)
 
-if [ "$what" = test ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+pkgs=("${base[@]}")
+[ "$what" != build ] && pkgs+=("${wine[@]}")
+[ "$what" = guest ] && pkgs+=("${guest[@]}")
+
+if [ "$what" != build ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   updated=0
 fi
