@@ -71,3 +71,25 @@ def damaged_setup(bin_dir, tmp_path_factory) -> Path:
     return path
 
 
+
+
+# ---- a named set of scenarios (scenario_set.py): the others are deselected, and counted so
+import scenario_set  # noqa: E402
+
+
+def pytest_collection_modifyitems(config, items):
+    chosen = scenario_set.active()
+    if chosen is None:
+        return
+    kept = [item for item in items if chosen.selects(item.nodeid)]
+    left_out = [item for item in items if not chosen.selects(item.nodeid)]
+    if left_out:
+        config.hook.pytest_deselected(items=left_out)
+        items[:] = kept
+    config._vorn_left_out = len(left_out)
+
+
+def pytest_sessionfinish(session, exitstatus):
+    # A file none of whose scenarios is in the set ran nothing by choice, not by a fault.
+    if exitstatus == pytest.ExitCode.NO_TESTS_COLLECTED and getattr(session.config, "_vorn_left_out", 0):
+        session.exitstatus = pytest.ExitCode.OK
