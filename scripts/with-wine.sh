@@ -75,8 +75,8 @@ cleanup() {
   [ -n "$tail_pid" ] && kill "$tail_pid" 2>/dev/null
   qemu_pid= tail_pid=
 }
-trap 'cleanup; exit 130' INT
-trap 'cleanup; exit 143' TERM
+trap 'cleanup; rm -rf "$run"; exit 130' INT
+trap 'cleanup; rm -rf "$run"; exit 143' TERM
 trap 'cleanup' EXIT
 
 # Shared read-write at their own paths: the repository, the current directory, the Wine
@@ -157,5 +157,7 @@ fi
 mkdir -p "$cache/failed"
 kept_as=$cache/failed/$(basename "$run")
 mv "$run" "$kept_as"
+# The ten newest failed runs are kept for their logs.
+ls -1dt "$cache"/failed/run-* 2>/dev/null | tail -n +11 | xargs -r rm -rf
 echo "with-wine: $why; its console log: $kept_as/console.log (qemu's messages: $kept_as/qemu.log)" >&2
 exit 125
