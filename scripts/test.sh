@@ -113,11 +113,11 @@ run analysis scripts/analysis.sh
 
 if [ $built = 1 ]; then
   run fuzz scripts/fuzz.sh
+  # The runner itself, with real guests whatever this machine can do (about a minute).
+  run runner /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/guest
   # The end-to-end scenarios, last and alone: under emulation they slow several times when
   # they share the cores. Where this machine cannot run 32-bit code they run in the emulated
   # guest, and only the core set fits the time; the rest are counted as not run, never passed.
-  # The runner itself, with real guests whatever this machine can do (about a minute).
-  run runner /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/guest
   wine_mode=$(scripts/with-wine.sh --mode)
   if [ "${wine_mode%% *}" = native ]; then
     run wine scripts/with-wine.sh ctest --test-dir build/win32 --output-on-failure -j2 --no-tests=error
