@@ -14,7 +14,7 @@ base=(cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
 wine=(wine wine64 wine32:i386 xvfb xauth fonts-arphic-uming fonts-arphic-ukai
       imagemagick locales clang libclang-rt-14-dev clang-tidy cppcheck)
 
-guest=(qemu-system-x86 busybox-static)
+guest=(qemu-system-x86 busybox-static procps)
 
 pkgs=("${base[@]}")
 [ "$what" != build ] && pkgs+=("${wine[@]}")
