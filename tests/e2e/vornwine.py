@@ -20,6 +20,7 @@ Standard library only.
 from __future__ import annotations
 
 import argparse
+import concurrent.futures
 import contextlib
 import ctypes
 import dataclasses
@@ -134,9 +135,11 @@ def windows_path_of_host(path: Path) -> str:
 
 
 @contextlib.contextmanager
-def _locked(exclusive: bool) -> Iterator[None]:
+def _locked(exclusive: bool, name: str = ".lock") -> Iterator[None]:
+    """The templates' lock (shared to use one, exclusive to put one in place), or another of
+    their folder's lock files."""
     _templates_dir().mkdir(parents=True, exist_ok=True)
-    with open(_templates_dir() / ".lock", "a") as lock:
+    with open(_templates_dir() / name, "a") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
         try:
             yield
@@ -302,7 +305,8 @@ def _build_template(config: Config, target: Path, stamp: str) -> None:
             subprocess.run(["cp", "-a", str(building), str(copied)], check=True)
             shutil.rmtree(building)
             building = copied
-        _replace_dir(building, target)
+        with _locked(exclusive=True):
+            _replace_dir(building, target)
     except BaseException:
         _wineserver("-k", env)
         shutil.rmtree(building, ignore_errors=True)
@@ -327,7 +331,9 @@ def ensure_template(config: Config | str) -> Path:
     with _locked(exclusive=False):
         if _template_current(target, stamp):
             return target
-    with _locked(exclusive=True):
+    # Built under a lock of its own configuration, so that two configurations build at once;
+    # the templates' lock is taken only to put it in place.
+    with _locked(exclusive=True, name=f".build-{config.name}.lock"):
         if not _template_current(target, stamp):  # another process may have built it meanwhile
             for stale in [*target.parent.glob(f".{config.name}.*"), *_scratch_dir().glob(f".{config.name}.*")]:
             # an interrupted build
@@ -975,10 +981,16 @@ def main(argv: list[str] | None = None) -> int:
         unknown = [name for name in args.configs if name not in CONFIGS]
         if unknown:
             parser.error(f"unknown configuration(s): {', '.join(unknown)}")
-        for name in args.configs or _configs_wanted():
+        # Two at a time: a prefix's first boot leaves a core idle much of the time.
+        def build(name: str) -> str:
             started = time.monotonic()
             path = ensure_template(name)
-            print(f"{name}: {path} ({time.monotonic() - started:.1f} s)")
+            return f"{name}: {path} ({time.monotonic() - started:.1f} s)"
+
+        ensure_locales()  # once, before the builds share it
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            for line in pool.map(build, args.configs or _configs_wanted()):
+                print(line, flush=True)
         return 0
     if args.command == "demo":
         return demo(Path(os.path.abspath(args.bin)) if args.bin else bin_dir(), args.config, args.keep)
