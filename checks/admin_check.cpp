@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/text.h"
 
 namespace {
 constexpr const char* probeName = "vornisadmin";

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/install_state.h"
-#include "core/locations.h"
+#include "common/install_state.h"
+#include "common/locations.h"
 #include "platform/ime.h"
 #include "platform/ui.h"
 #include "registration/preload_list.h"

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "core/install_state.h"
-#include "core/pipeline.h"
-#include "core/text.h"
-#include "payload/file_ops.h"
+#include "common/install_state.h"
+#include "common/stage.h"
+#include "common/text.h"
+#include "common/file_ops.h"
 #include "platform/fault.h"
 #include "platform/ipc.h"
 #include "platform/system.h"

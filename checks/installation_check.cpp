@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core/learned_data.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/learned_data.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "payload/archive.h"
 #include "payload/extraction.h"
 #include "payload/installed_files.h"
@@ -45,11 +45,6 @@ bool installedFileExists(const char* name) {
     if (!formatText(path, sizeof path, "%s%s", state.installDir, name)) return false;
     uint32_t attributes = plat::getFileAttributes(path);
     return attributes != plat::invalidAttributes && (attributes & plat::attrDirectory) == 0;
-}
-
-bool keyExists(const char* path) {
-    ScopedKey key;
-    return plat::openKey(plat::hkeyLocalMachine, path, RegAccess::read, key);
 }
 
 void add(InstallationCheck& out, FindingKind kind, const char* name) {
@@ -135,7 +130,7 @@ void checkRegistration(InstallationCheck& out) {
         else if (!inPreloadList(ids, count)) add(out, FindingKind::preloadMissing, ids[0]);
     } else if (out.interfaceChoice == 1) {
         for (const char* key : textServiceKeys)
-            if (!keyExists(key)) add(out, FindingKind::textServiceKeyMissing, key);
+            if (!registryKeyExists(plat::hkeyLocalMachine, key)) add(out, FindingKind::textServiceKeyMissing, key);
     } else {
         add(out, FindingKind::interfaceUnknown, state.installDir);
     }
@@ -153,7 +148,7 @@ int installedInterface() {
     if (installedFileExists("vornsrf.dll") || installedFileExists("vornsrf6.dll")) return 1;
     char ids[1][layoutIdCapacity];
     if (productLayouts(ids, 1) > 0) return 0;
-    if (keyExists(textServiceKeys[0])) return 1;
+    if (registryKeyExists(plat::hkeyLocalMachine, textServiceKeys[0])) return 1;
     return -1;
 }
 

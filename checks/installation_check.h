@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 
 enum class FindingKind : uint8_t {
     fileMissing,            // a payload file of the install directory

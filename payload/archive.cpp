@@ -9,15 +9,6 @@
 #include "platform/crypto.h"
 #include "platform/files.h"
 
-uint32_t readLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void writeLe32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 void md5Hex(const void* bytes, size_t length, char text[md5TextSize]) {
     std::memset(text, 0, 32);
     uint8_t digest[16];

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/byte_order.h"
+
 constexpr size_t containerHeaderSize = 10;
 constexpr size_t entryHeaderSize = 56;       // current layout
 constexpr size_t olderEntryHeaderSize = 20;  // older layout (skins)
@@ -68,5 +70,3 @@ bool entryName(const ArchiveEntry& entry, char* out, size_t capacity);
 // uncompress into `target` with the given capacity; the inflated length, 0 on any failure.
 uint32_t inflateEntry(const ArchiveEntry& entry, uint8_t* target, size_t capacity);
 
-uint32_t readLe32(const uint8_t* p);
-void writeLe32(uint8_t* p, uint32_t value);

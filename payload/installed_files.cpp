@@ -5,12 +5,12 @@
 #include <new>
 #include <string>
 
-#include "core/install_state.h"
-#include "core/learned_data.h"
-#include "core/setup_log.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/learned_data.h"
+#include "common/setup_log.h"
+#include "common/text.h"
 #include "payload/extraction.h"
-#include "payload/file_ops.h"
+#include "common/file_ops.h"
 #include "payload/module_placement.h"
 #include "platform/files.h"
 #include "platform/system.h"

@@ -3,15 +3,15 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/install_state.h"
-#include "core/learned_data.h"
-#include "core/locations.h"
-#include "core/product.h"
-#include "core/progress.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/learned_data.h"
+#include "common/locations.h"
+#include "common/product.h"
+#include "common/progress.h"
+#include "common/text.h"
 #include "payload/extraction.h"
 #include "payload/installed_files.h"
-#include "payload/file_ops.h"
+#include "common/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/ui.h"

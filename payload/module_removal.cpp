@@ -1,8 +1,8 @@
 #include "payload/module_removal.h"
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "platform/files.h"
 #include "platform/system.h"
 

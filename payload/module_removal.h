@@ -1,6 +1,6 @@
 // The modules the setup placed outside the install directory, removed again by the uninstaller.
 #pragma once
-#include "payload/file_ops.h"
+#include "common/file_ops.h"
 
 // Whether any of the product's modules is in a system directory.
 bool systemModulesPresent();

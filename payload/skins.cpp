@@ -1,7 +1,7 @@
 #include "payload/skins.h"
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "payload/extraction.h"
 #include "platform/files.h"
 #include "platform/resources.h"

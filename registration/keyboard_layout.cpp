@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "platform/ime.h"
 #include "platform/registry.h"
 #include "platform/system.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "core/install_state.h"  // layoutIdCapacity
+#include "common/install_state.h"  // layoutIdCapacity
 
 // ImmInstallIMEW on "<system directory>\vornel4.ime"; true when IMM accepted the module.
 bool installImeLayout();

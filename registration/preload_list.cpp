@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/ui.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/install_state.h"  // layoutIdCapacity
+#include "common/install_state.h"  // layoutIdCapacity
 
 constexpr const char* keyboardLayoutsKey = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 

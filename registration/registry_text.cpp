@@ -19,3 +19,8 @@ long readRegistryText(plat::RegKey key, const char* name, char* out, size_t capa
     out[length] = '\0';
     return plat::regOk;
 }
+
+bool registryKeyExists(plat::RegKey root, const char* path) {
+    plat::ScopedKey key;
+    return plat::openKey(root, path, plat::RegAccess::read, key);
+}

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "core/text.h"  // copyWide, appendWide
+#include "common/text.h"  // copyWide, appendWide
 #include "platform/registry.h"
 
 // Reads the REG_SZ value `name` as RegQueryValueExA would into `capacity` bytes, and accepts
@@ -11,4 +11,7 @@
 // regFileNotFound when the value is missing; any other code (the value is no REG_SZ, or too
 // long) leaves `out` empty.
 long readRegistryText(plat::RegKey key, const char* name, char* out, size_t capacity);
+
+// Whether `path` below `root` opens for reading.
+bool registryKeyExists(plat::RegKey root, const char* path);
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"

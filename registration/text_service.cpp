@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -95,11 +95,6 @@ void registerBothModules() {
     runRegsvr32(systemDir, "vornsrf6.dll");
 }
 
-bool keyExists(const char* path) {
-    ScopedKey key;
-    return plat::openKey(plat::hkeyLocalMachine, path, RegAccess::read, key);
-}
-
 // Opens `parent` for reading and creates its subkey `child`; failures pass silently.
 void createBelow(const char* parent, const char* child) {
     ScopedKey opened;
@@ -144,7 +139,7 @@ bool verifyTextService() {
         return true;
     }
     for (int number = 0; number < 4; ++number) {
-        if (keyExists(testedKeys[number])) continue;
+        if (registryKeyExists(plat::hkeyLocalMachine, testedKeys[number])) continue;
         char message[200];
         formatText(message, sizeof message,
                    "系统%d位dll文件没有挂接成功(err=%d)！，请退出安装程序重新安装！", 32, number);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Static analysis of the project's own code (core checks payload registration security settings
-# userdata wizard platform tools standins), for scripts/test.sh; any finding fails it.
+# Static analysis of the project's own code (programs common checks payload registration security
+# settings userdata wizard platform tools standins), for scripts/test.sh; any finding fails it.
+#   scripts/rooms.py: each of the product's folders includes only those below it, none in a circle.
 #   clang-tidy (.clang-tidy) over the host build's compile commands: the product, the simulated
 #     machine and the tools; and over the Windows build's for what only it compiles: the Windows
-#     platform layer and the stand-ins, parsed for i686-w64-mingw32 with MinGW's own headers.
+#     platform layer, the programs' entries and the stand-ins, parsed for i686-w64-mingw32 with MinGW's own headers.
 #   cppcheck over both (scripts/cppcheck-suppressions.txt holds what it must not report, each
 #     with its reason), the Windows part with its Windows library.
 # The builds' compile commands (build/host, build/win32) are filtered into build/analysis/.
@@ -48,9 +49,9 @@ json.dump(everything, open(cppcheck_out, "w"), indent=1)
 print(f"{build}: {len(tidy)} files for clang-tidy, {len(everything)} for cppcheck")
 PY
 }
-project='(core|checks|payload|registration|security|settings|userdata|wizard|platform/sim|tools)/'
+project='(programs|common|checks|payload|registration|security|settings|userdata|wizard|platform/sim|tools)/'
 filter host "$project" "$out/host/compile_commands.json" "$out/host/cppcheck.json" || exit 1
-filter win32 '(platform/win32|standins)/' "$out/win32/compile_commands.json" \
+filter win32 '(platform/win32|standins)/|programs/[a-z_]+_main\.cpp$' "$out/win32/compile_commands.json" \
   "$out/win32/cppcheck.json" || exit 1
 
 # MinGW's C++ and Windows headers, as its g++ searches them.
@@ -80,6 +81,8 @@ cppcheck_run() {
     --suppressions-list=scripts/cppcheck-suppressions.txt \
     --template='{file}:{line}: {severity}: {message} [{id}]' "$@"
 }
+# The rooms' includes: each room includes only the rooms below it, and none in a circle.
+step "rooms" /usr/bin/python3 scripts/rooms.py --quiet
 step "clang-tidy, host build" tidy -p "$out/host"
 step "clang-tidy, Windows build" tidy -p "$out/win32" -extra-arg=--target=i686-w64-mingw32 \
   "${mingw[@]}"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "platform/files.h"
 #include "platform/ipc.h"
 #include "platform/process.h"

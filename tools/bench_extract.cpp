@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "payload/archive.h"
 #include "payload/extraction.h"
 #include "platform/crypto.h"

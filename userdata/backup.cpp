@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "core/install_state.h"
-#include "core/learned_data.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/learned_data.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "payload/archive.h"
-#include "payload/file_ops.h"
+#include "common/file_ops.h"
 #include "platform/files.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The user data of an earlier installation, packed into one container before anything is
 // installed, so that the user can keep what the input method has learnt.
 #pragma once
-#include "core/learned_data.h"  // backupFileName
+#include "common/learned_data.h"  // backupFileName
 
 // The backup is built under this name beside it and takes its place only when complete.
 constexpr const char* backupBuildName = "vornback.new";

@@ -2,10 +2,10 @@
 
 #include <initializer_list>
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/product.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/product.h"
+#include "common/text.h"
 #include "payload/extraction.h"
 #include "platform/files.h"
 #include "platform/ui.h"

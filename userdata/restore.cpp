@@ -4,9 +4,9 @@
 #include <memory>
 #include <new>
 
-#include "core/install_state.h"
-#include "core/learned_data.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/learned_data.h"
+#include "common/text.h"
 #include "payload/archive.h"
 #include "payload/extraction.h"
 #include "platform/files.h"

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core/install_state.h"
-#include "core/learned_data.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/learned_data.h"
+#include "common/text.h"
 #include "platform/files.h"
 #include "userdata/backup.h"
 

@@ -1,6 +1,6 @@
 // The installation's directory as the uninstaller leaves it.
 #pragma once
-#include "payload/file_ops.h"
+#include "common/file_ops.h"
 
 // Whether the directory holds anything of the product besides the user's data.
 bool productFilesPresent(const char* dir);

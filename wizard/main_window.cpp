@@ -3,14 +3,13 @@
 #include <cstring>
 #include <new>
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/pipeline.h"
-#include "core/progress.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/progress.h"
+#include "common/text.h"
 #include "platform/paint.h"
 #include "platform/resources.h"
-#include "settings/user_record.h"
+#include "wizard/user_record.h"
 #include "userdata/backup.h"
 #include "wizard/page_painting.h"
 #include "wizard/wizard_objects.h"
@@ -18,6 +17,13 @@
 WizardObjects wizard;
 
 namespace {
+
+WizardSteps steps;
+
+// A step the flow did not hand over does nothing.
+void take(void (*step)(plat::WindowHandle), plat::WindowHandle window) {
+    if (step != nullptr) step(window);
+}
 
 constexpr int windowWidth = 400;
 constexpr int windowHeight = 310;
@@ -155,7 +161,7 @@ void onClick(plat::WindowHandle window, intptr_t lParam) {
     int y = static_cast<int>((static_cast<uint32_t>(lParam) >> 16) & 0xFFFF);
     if (state.page == 7) return;
     if (inside(wizard.quitButtonRect, x, y)) {
-        if (state.page >= 8) guarded(window, [&] { finishInstall(window); });
+        if (state.page >= 8) guarded(window, [&] { take(steps.finish, window); });
         else plat::postMessage(window, plat::wmDestroy, 0, 0);
         return;
     }
@@ -179,8 +185,8 @@ void onClick(plat::WindowHandle window, intptr_t lParam) {
     wizard.pinyinEditionRect = wizard.wubiEditionRect = plat::Rect{};
     wizard.tsfInterfaceRect = wizard.imeInterfaceRect = plat::Rect{};
     switch (state.page) {
-        case 6: guarded(window, [&] { runInstallPipeline(window); }); break;
-        case 9: guarded(window, [&] { finishInstall(window); }); break;
+        case 6: guarded(window, [&] { take(steps.install, window); }); break;
+        case 9: guarded(window, [&] { take(steps.finish, window); }); break;
         case 8:
             state.page = 9;
             plat::invalidate(window, false);
@@ -192,6 +198,8 @@ void onClick(plat::WindowHandle window, intptr_t lParam) {
 }
 
 }  // namespace
+
+void setWizardSteps(const WizardSteps& given) { steps = given; }
 
 void setWizardInstance(plat::InstanceHandle instance) { wizard.instance = instance; }
 
@@ -246,7 +254,7 @@ intptr_t mainWindowProc(plat::WindowHandle window, unsigned message, uintptr_t w
         case plat::wmMouseMove: return 0;
         case plat::wmLButtonDown:
         case plat::wmRButtonDown: onClick(window, lParam); return 0;
-        case plat::wmTimer: guarded(window, [&] { finishAfterDelay(window); }); return 0;
+        case plat::wmTimer: guarded(window, [&] { take(steps.delayedFinish, window); }); return 0;
         case plat::wmClose:
             if (installBusy()) {
                 closeDeferred = true;

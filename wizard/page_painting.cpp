@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "platform/system.h"
 #include "wizard/payload_bitmap.h"
 #include "wizard/wizard_objects.h"

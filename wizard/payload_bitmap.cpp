@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "payload/archive.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "fuzz_support.h"
 #include "payload/archive.h"
 #include "payload/extraction.h"

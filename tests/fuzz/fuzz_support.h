@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "platform/sim/machine.h"
 
 // A property the code under test must keep whatever the input: breaking it is a finding.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "fuzz_support.h"
 #include "security/directory_security.h"
 

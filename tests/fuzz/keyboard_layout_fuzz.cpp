@@ -2,7 +2,7 @@
 // length and spelling, layout texts of any type and length, unreadable and read-only keys.
 #include <cstdint>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "fuzz_support.h"
 #include "registration/keyboard_layout.h"
 #include "registration/preload_list.h"

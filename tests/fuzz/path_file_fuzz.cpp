@@ -5,7 +5,7 @@
 #include <string>
 
 #include "checks/admin_check.h"
-#include "core/locations.h"
+#include "common/locations.h"
 #include "fuzz_support.h"
 #include "userdata/backup.h"
 #include "userdata/restore.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "fuzz_support.h"
 #include "payload/archive.h"
 #include "platform/paint.h"

@@ -2,7 +2,7 @@
 // numbered subkeys, unreadable keys), then the product's layout added and moved up.
 #include <cstdint>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "fuzz_support.h"
 #include "registration/preload_list.h"
 #include "registry_input.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/install_state.h"
-#include "core/locations.h"
+#include "common/install_state.h"
+#include "common/locations.h"
 #include "fuzz_support.h"
 #include "settings/settings_files.h"
 

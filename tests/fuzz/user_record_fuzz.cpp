@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/install_state.h"
-#include "core/locations.h"
+#include "common/install_state.h"
+#include "common/locations.h"
 #include "fuzz_support.h"
-#include "settings/user_record.h"
+#include "wizard/user_record.h"
 #include "wizard/wizard_objects.h"
 
 // The main window owns these; the target plays its part (the edit controls) without the rest of

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "fuzz_support.h"
 #include "payload/module_placement.h"
 

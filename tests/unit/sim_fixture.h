@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "platform/sim/machine.h"
 
 class SimTest : public ::testing::Test {

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "platform/system.h"
 #include "registration/keyboard_layout.h"
 #include "registration/system_entries.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "sim_fixture.h"
 
 namespace {

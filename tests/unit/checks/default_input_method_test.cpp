@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "registration/layout_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "sim_fixture.h"
 
 namespace {

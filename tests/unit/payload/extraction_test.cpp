@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "container_builder.h"
-#include "core/locations.h"
-#include "core/progress.h"
-#include "core/text.h"
-#include "payload/file_ops.h"
+#include "common/locations.h"
+#include "common/progress.h"
+#include "common/text.h"
+#include "common/file_ops.h"
 #include "platform/files.h"
 #include "sim_fixture.h"
 

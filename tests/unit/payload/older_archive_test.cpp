@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "payload/archive.h"
 #include "payload/extraction.h"
 #include "sim_fixture.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "container_builder.h"
-#include "core/locations.h"
+#include "common/locations.h"
 #include "payload/extraction.h"
 #include "sim_fixture.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "layout_fixture.h"
 
 namespace {

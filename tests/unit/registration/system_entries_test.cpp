@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
-#include "core/text.h"
+#include "common/install_state.h"
+#include "common/text.h"
 #include "platform/sim/machine.h"
 #include "sim_fixture.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "platform/sim/machine.h"
 #include "sim_fixture.h"
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "sim_fixture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "platform/files.h"
 #include "sim_fixture.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "core/text.h"
+#include "common/text.h"
 #include "installation_builder.h"
 #include "platform/files.h"
 #include "sim_fixture.h"

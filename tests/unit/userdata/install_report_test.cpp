@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/locations.h"
+#include "common/locations.h"
 #include "installation_builder.h"
 #include "platform/files.h"
 #include "platform/system.h"

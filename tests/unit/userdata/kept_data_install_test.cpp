@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "core/locations.h"
-#include "core/pipeline.h"
-#include "core/startup.h"
-#include "core/unattended.h"
+#include "common/locations.h"
+#include "programs/pipeline.h"
+#include "programs/startup.h"
+#include "programs/unattended.h"
 #include "installation_builder.h"
 #include "sim_fixture.h"
 #include "userdata/backup.h"

@@ -7,12 +7,12 @@
 #include <map>
 
 #include "checks/admin_check.h"
-#include "core/learned_data.h"
-#include "core/locations.h"
-#include "core/pipeline.h"
-#include "core/startup.h"
-#include "core/uninstaller.h"
-#include "core/unattended.h"
+#include "common/learned_data.h"
+#include "common/locations.h"
+#include "programs/pipeline.h"
+#include "programs/startup.h"
+#include "programs/uninstaller.h"
+#include "programs/unattended.h"
 #include "installation_builder.h"
 #include "sim_fixture.h"
 #include "wizard/main_window.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/locations.h"
-#include "core/text.h"
+#include "common/locations.h"
+#include "common/text.h"
 #include "installation_builder.h"
 #include "sim_fixture.h"
 

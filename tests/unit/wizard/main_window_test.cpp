@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "../payload/container_builder.h"
-#include "core/install_state.h"
-#include "core/pipeline.h"
-#include "core/startup.h"
+#include "common/install_state.h"
+#include "programs/pipeline.h"
+#include "programs/startup.h"
 #include "platform/sim/machine.h"
 #include "sim_fixture.h"
 #include "wizard/wizard_objects.h"

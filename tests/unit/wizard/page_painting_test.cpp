@@ -4,7 +4,7 @@
 
 #include "../payload/container_builder.h"
 #include "bitmap_files.h"
-#include "core/text.h"
+#include "common/text.h"
 #include "wizard_fixture.h"
 
 namespace {

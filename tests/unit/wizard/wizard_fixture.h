@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/install_state.h"
+#include "common/install_state.h"
 #include "platform/paint.h"
 #include "platform/sim/machine.h"
 #include "platform/ui.h"

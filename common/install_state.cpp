@@ -1,0 +1,5 @@
+#include "common/install_state.h"
+
+InstallState state;
+
+void resetInstallState() { state = InstallState{}; }

@@ -1,5 +1,0 @@
-#include "core/install_state.h"
-
-InstallState state;
-
-void resetInstallState() { state = InstallState{}; }

@@ -1,0 +1,100 @@
+#include "programs/command_line.h"
+
+#include <cstring>
+
+#include "common/text.h"
+
+namespace {
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool sameSwitch(const char* token, const char* name) {
+    for (; *token != '\0' && *name != '\0'; ++token, ++name)
+        if (upperAscii(*token) != *name) return false;
+    return *token == *name;
+}
+
+bool startsWithSwitch(const char* token, const char* prefix) {
+    for (; *prefix != '\0'; ++token, ++prefix)
+        if (upperAscii(*token) != *prefix) return false;
+    return true;
+}
+
+// Token by token: `token` receives at most capacity - 1 bytes; `cut` says whether it was longer.
+const char* nextToken(const char* at, char* token, size_t capacity, bool& cut) {
+    while (*at == ' ' || *at == '\t') ++at;
+    size_t length = 0;
+    bool quoted = false;
+    cut = false;
+    for (; *at != '\0' && (quoted || (*at != ' ' && *at != '\t')); ++at) {
+        if (*at == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (length + 1 < capacity) token[length++] = *at;
+        else cut = true;
+    }
+    token[length] = '\0';
+    return at;
+}
+
+void keepUnknown(SetupCommandLine& out, const char* token) {
+    if (out.unknownCount < unknownSwitchCount) copyText(out.unknown[out.unknownCount++], switchCapacity, token);
+}
+
+}  // namespace
+
+SetupCommandLine parseCommandLine(const char* commandLine) {
+    SetupCommandLine out;
+    if (commandLine == nullptr) return out;
+    bool silentSwitch = false;
+    char token[logPathCapacity + 8];
+    for (const char* at = commandLine; *at != '\0';) {
+        bool cut = false;
+        at = nextToken(at, token, sizeof token, cut);
+        if (token[0] != '/') continue;  // the words are read as containsWord reads them
+        if (sameSwitch(token, "/S") || sameSwitch(token, "/VERYSILENT")) {
+            silentSwitch = true;
+        } else if (sameSwitch(token, "/REMOVEDATA")) {
+            out.removeData = true;
+        } else if (sameSwitch(token, "/CHECK")) {
+            out.check = true;
+        } else if (sameSwitch(token, "/REPAIR")) {
+            out.repair = true;
+        } else if (sameSwitch(token, "/LOG")) {
+            out.logRequested = true;
+        } else if (startsWithSwitch(token, "/LOG=")) {
+            // A path too long for the log's name is no path to write to either.
+            char path[logPathCapacity];
+            if (!cut && copyText(path, sizeof path, token + 5)) {
+                out.logRequested = true;
+                copyText(out.logPath, logPathCapacity, path);
+            } else {
+                keepUnknown(out, token);
+            }
+        } else {
+            keepUnknown(out, token);
+        }
+    }
+    if (out.check) out.repair = false;
+    out.silent = !containsWord(commandLine, "regvr32") &&
+                 (silentSwitch || containsWord(commandLine, "setvrsrf32"));
+    return out;
+}
+
+bool containsWord(const char* commandLine, const char* word) {
+    if (commandLine == nullptr || word == nullptr) return false;
+    size_t wordLength = std::strlen(word);
+    if (wordLength == 0) return true;
+    for (const char* start = commandLine; *start != '\0'; ++start) {
+        size_t i = 0;
+        for (; i < wordLength; ++i) {
+            char c = start[i];
+            if (c == '\0') return false;
+            char folded = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            if (folded != word[i] && c != word[i]) break;
+        }
+        if (i == wordLength) return true;
+    }
+    return false;
+}

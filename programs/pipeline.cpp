@@ -1,0 +1,233 @@
+#include "programs/pipeline.h"
+
+#include "checks/default_input_method.h"
+#include "checks/in_use.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "common/progress.h"
+#include "common/text.h"
+#include "common/outcome.h"
+#include "payload/extraction.h"
+#include "payload/module_placement.h"
+#include "payload/skins.h"
+#include "platform/fault.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/resources.h"
+#include "platform/system.h"
+#include "registration/keyboard_layout.h"
+#include "registration/preload_list.h"
+#include "registration/system_entries.h"
+#include "registration/text_service.h"
+#include "security/directory_security.h"
+#include "settings/settings_files.h"
+#include "userdata/backup.h"
+#include "userdata/install_report.h"
+#include "userdata/restore.h"
+
+const char16_t* const installedMessage = u"安装完毕，如不能使用，请重新启动计算机！";
+
+namespace {
+
+const char16_t* const liveDataWarning =
+    u"检测到内存中有智能Marl数据没有退出，请安装后重新启动机器再使用！";
+
+// A processor fault during the wizard's install names the stage in progress.
+void showStageOnFault() { plat::messageBoxA(state.stageMessage, "智能Marl(Qolvane)安装", plat::mbOk); }
+
+void endFaultScope() { plat::setFaultNotifier(nullptr); }
+
+void endWizard(plat::WindowHandle window) {
+    endFaultScope();
+    plat::postMessage(window, plat::wmDestroy, 0, 0);
+}
+
+}  // namespace
+
+bool preparePayloadAndFacts(plat::InstanceHandle instance) {
+    state.osBits = static_cast<uint32_t>(detectOsBits());
+    state.windows10 = state.osVersionCode > 60 && isWindows10() ? 1 : 0;
+    // A missing payload is not reported here: extraction meets it and says so.
+    state.payload = plat::loadResource(instance, "QVTKVRZ", "VRZ", &state.payloadSize);
+    if (state.payload == nullptr) state.payloadSize = 0;
+    // Prepared twice, the first block is not left behind.
+    plat::freeBlock(state.workBuffer);
+    state.workBuffer = plat::allocateBlock(workBufferSize);
+    return state.workBuffer != nullptr;
+}
+
+void releasePayloadAndWorkBlock() {
+    plat::freeBlock(state.workBuffer);
+    state.workBuffer = nullptr;
+    state.payload = nullptr;
+    state.payloadSize = 0;
+}
+
+void coreInstall() {
+    computeInstallDir();
+    plat::getSystemDirectory(state.systemDir, dirCapacity);
+    writePathFile();
+    createSecuredDirectory(state.installDir);
+    grantUserFullAccess(state.installDir);
+    char filer[dirCapacity + 8];
+    formatText(filer, sizeof filer, "%sfiler\\", state.installDir);
+    plat::createDirectory(filer);
+
+    setStage(10041);
+    stopInputMethodServer();
+
+    setStage(10042);
+    installFiles(0);
+
+    setStage(10043);
+    grantUserFullAccess(state.installDir);
+    setLowIntegrity();
+    advanceProgress();
+    if (state.interfaceChoice == 1) registerTextService();
+    else imeInstallSequence();
+
+    setStage(10044);
+    // Before any of them is started with our rights, and before the Run value names one.
+    secureInstalledPrograms();
+    advanceProgress();
+    writeUserAgentMarker();
+    advanceProgress();
+    if (state.wizardStarted == 0) {
+        char command[dirCapacity + 24];
+        formatText(command, sizeof command, "%svornqvtk.exe vr", state.installDir);
+        writeRunValue(command);
+    }
+    advanceProgress();
+    if (state.interfaceChoice == 0 && is64BitWindows()) {
+        char command[dirCapacity * 2 + 32];
+        formatText(command, sizeof command, "%ssetupw64.exe regvr32=%s", state.installDir,
+                   state.installDir);
+        plat::winExec(command, plat::swShow);
+    }
+}
+
+void silentInstall(plat::InstanceHandle instance) {
+    state.runMode = silentMode;
+    // Without a window nothing else locates the payload or takes the machine's facts.
+    preparePayloadAndFacts(instance);
+    // The wizard's checks before anything changes: an input method in use or the system's
+    // default cannot be replaced, and nobody is there to close the programs.
+    setStage(1001);
+    if (defaultInputMethodAllowsInstall() == 0) {
+        noteOutcome(exitDefaultInputMethod);
+        releasePayloadAndWorkBlock();
+        return;
+    }
+    setStage(1002);
+    scanInputMethodWindows();
+    if (state.inUseCount > 0) {
+        // The list of programs is in the work block; without one the count is all there is.
+        plat::messageBoxW(state.workBuffer != nullptr ? reinterpret_cast<const char16_t*>(state.workBuffer)
+                                                      : u"智能Marl安装软件检测到有软件在使用智能Marl输入法",
+                          u"智能Marl", plat::mbOk);
+        noteOutcome(exitInUse);
+        releasePayloadAndWorkBlock();
+        return;
+    }
+    setStage(1003);
+    findInputMethodMapping();
+    if (state.inUseCount > 0) plat::messageBoxW(liveDataWarning, u"智能Marl", plat::mbOk);
+    // Before anything changes, as window creation does; the keep question counts as yes.
+    backUpEarlierInstallation();
+    setStage(1004);
+    coreInstall();
+    setStage(1005);
+    if (state.backupState == 2) restoreUserData();
+    releasePayloadAndWorkBlock();
+}
+
+void imeInstallSequence() {
+    if (state.osMajorVersion > 5) {
+        if (!installImeLayout()) registerKeyboardLayout();
+    } else {
+        if (!installImeLayout()) registerKeyboardLayout();
+        locateInPreloadList();
+        moveProductToSecondPlace();
+    }
+    installFiles(1);
+}
+
+void runInstallPipeline(plat::WindowHandle window) {
+    state.page = 7;
+    plat::setFaultNotifier(showStageOnFault);
+    state.progressPosition = 0;
+    state.progressTotal = 110;
+    setStage(1001);
+    drawProgress();
+
+    bool checkInUse = true;
+    if (state.interfaceChoice == 1) {
+        state.inUseCount = static_cast<int32_t>(findProductInSortOrder());
+        // A text service that is not in the user's list cannot be in use.
+        checkInUse = state.inUseCount != 0;
+    } else {
+        state.inUseCount = defaultInputMethodAllowsInstall();
+        if (state.inUseCount == 0) {
+            endWizard(window);
+            return;
+        }
+    }
+    if (checkInUse) {
+        setStage(1002);
+        scanInputMethodWindows();
+        if (state.inUseCount > 0) {
+            plat::messageBoxW(reinterpret_cast<const char16_t*>(state.workBuffer), u"智能Marl",
+                              plat::mbOk);
+            state.page = 6;
+            endFaultScope();
+            return;
+        }
+        setStage(1003);
+        findInputMethodMapping();
+        if (state.inUseCount > 0) plat::messageBoxW(liveDataWarning, u"智能Marl", plat::mbOk);
+    }
+
+    setStage(1004);
+    coreInstall();
+
+    setStage(10141);
+    verifyPayloadFiles();
+    installSkin(window);
+    writeSettingsFiles();
+    patchInputSettings();
+
+    setStage(1005);
+    writeInstallStamp();
+    // After the settings files, so that the user's own copies replace them.
+    if (state.backupState == 2) restoreUserData();
+
+    plat::getWindowsDirectory(state.systemDir, dirCapacity);
+    setStage(1006);
+    if (is64BitWindows()) {
+        showFinishedPage();
+        if (state.interfaceChoice == 0) {
+            plat::setTimer(window, completionTimer, completionDelay);
+            state.completionPending = 1;
+            endFaultScope();
+            return;
+        }
+    }
+    finishInstall(window);
+}
+
+void finishInstall(plat::WindowHandle window) {
+    // A report of a fault replaces the success text.
+    if (installReport() == 0) plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
+    finalTsfCheck();
+    endWizard(window);
+}
+
+void finishAfterDelay(plat::WindowHandle window) {
+    plat::killTimer(window, completionTimer);
+    state.completionPending = 0;
+    showFinishedPage();
+    copyModuleVerified("vornel4.ime", "vornel4.ime", targetSysWow64);
+    finalTsfCheck();
+    plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
+    endWizard(window);
+}

@@ -1,0 +1,191 @@
+#include "programs/startup.h"
+
+#include <cstring>
+
+#include "checks/admin_check.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "programs/command_line.h"
+#include "programs/maintenance.h"
+#include "common/outcome.h"
+#include "programs/pipeline.h"
+#include "common/product.h"
+#include "common/setup_log.h"
+#include "common/text.h"
+#include "programs/unattended.h"
+#include "platform/ipc.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "wizard/main_window.h"
+
+const char16_t* const notAdministratorMessage =
+    u"本安装程序需要以管理员权限运行，请退出后重新以管理员权限运行。（运行方式为：用鼠标右键点击安装程序，"
+    u"在弹出菜单中点击“以管理员身份运行”）";
+
+bool registerMainWindowClass(plat::InstanceHandle instance) {
+    setWizardSteps({runInstallPipeline, finishInstall, finishAfterDelay});
+    plat::WindowClass windowClass;
+    windowClass.instance = instance;
+    windowClass.procedure = mainWindowProc;
+    windowClass.iconName = "vornel";
+    windowClass.className = "installWClass";
+    return plat::registerWindowClass(windowClass) != 0;
+}
+
+namespace {
+
+constexpr unsigned silentInstanceWait = 30000;
+
+const char16_t* answerName(int answer) {
+    switch (answer) {
+        case plat::idOk: return u"OK";
+        case plat::idYes: return u"YES";
+        case plat::idNo: return u"NO";
+        case plat::idCancel: return u"CANCEL";
+        default: return u"-";
+    }
+}
+
+std::u16string number(long value) {
+    char16_t digits[24];
+    wideNumber(value, digits, 24);
+    return digits;
+}
+
+std::u16string twoDigits(unsigned value) { return (value < 10 ? u"0" : u"") + number(value); }
+
+// Every message of the run, shown or not: the exit code learns the failures, the log keeps it.
+void onMessage(const char16_t* text, const char16_t* caption, unsigned, int answer) {
+    noteOutcome(outcomeOfMessage(text, currentStage()));
+    if (!setupLogOpen()) return;
+    plat::LocalTime t = plat::getLocalTime();
+    std::u16string fields[] = {
+        number(t.year) + u"-" + twoDigits(t.month) + u"-" + twoDigits(t.day) + u" " + twoDigits(t.hour) +
+            u":" + twoDigits(t.minute) + u":" + twoDigits(t.second),
+        u"stage=" + number(currentStage()), caption != nullptr ? caption : u"", text != nullptr ? text : u"",
+        answerName(answer)};
+    logFields(fields, sizeof fields / sizeof fields[0]);
+}
+
+void logStart(const char* commandLine, const SetupCommandLine& options) {
+    uint32_t major = 0, minor = 0, build = 0;
+    if (plat::getNtVersionNumbers(major, minor, build)) {
+        build &= 0xFFFF;
+    } else {
+        plat::OsVersionInfo info;
+        plat::getVersionEx(info);
+        major = info.major;
+        minor = info.minor;
+        build = info.build & 0xFFFF;
+    }
+    std::u16string windows = u"windows=" + number(major) + u"." + number(minor) + u"." + number(build) +
+                             u" " + number(detectOsBits()) + u"-bit";
+    std::u16string fields[] = {u"vornsetup 9.0", u"command=" + plat::wideFromAnsi(commandLine), windows,
+                               u"oemcp=" + number(state.oemCodePage),
+                               u"installdir=" + plat::wideFromAnsi(state.installDir),
+                               u"previousdir=" + plat::wideFromAnsi(state.previousInstallDir)};
+    logFields(fields, sizeof fields / sizeof fields[0]);
+    for (size_t i = 0; i < options.unknownCount; ++i) {
+        std::u16string ignored[] = {u"switch ignored", plat::wideFromAnsi(options.unknown[i])};
+        logFields(ignored, 2);
+    }
+}
+
+// The exit code: silent mode and a run with a log tell the outcome, the wizard alone ends with 0;
+// the check and the repair always tell theirs.
+int endRun(const SetupCommandLine& options) {
+    bool maintenance = options.check || options.repair;
+    int code = options.silent || options.logRequested || maintenance ? setupOutcome() : 0;
+    const char* name = maintenance ? maintenanceOutcomeName(options.repair, setupOutcome())
+                                   : outcomeName(setupOutcome());
+    std::u16string fields[] = {u"result=" + plat::wideFromAnsi(name), u"exit=" + number(code)};
+    logFields(fields, 2);
+    closeSetupLog();
+    plat::setMessageObserver(nullptr);
+    endUnattended();
+    return code;
+}
+
+}  // namespace
+
+int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstance,
+             const char* commandLine, int showCommand) {
+    state.page = 0;
+    state.oemCodePage = plat::getOemCodePage();
+    state.runMode = wizardMode;
+    resetOutcome();
+    // Read first, without side effects: whether anyone will see a box decides how the
+    // administrator refusal is told.
+    const SetupCommandLine options = parseCommandLine(commandLine);
+    // One setup at a time over the same directory and the same learnt data. A second wizard
+    // shows the first and ends; a second silent run waits for the first a while, then gives up.
+    bool another = false;
+    if (!plat::holdSingleInstance(instanceMutexName, options.silent ? silentInstanceWait : 0, another)) {
+        if (!options.silent) {
+            if (plat::WindowHandle first = plat::findWindow("installWClass")) plat::bringToFront(first);
+            return 0;
+        }
+        noteOutcome(exitAnotherSetup);
+        computeInstallDir();
+        // The first one's log may still be open: added to, not replaced.
+        if (openSetupLog(options.logPath, true)) {
+            logStart(commandLine, options);
+            std::u16string fields[] = {u"another setup of this product is running"};
+            logFields(fields, 1);
+        }
+        return endRun(options);
+    }
+    plat::setMessageObserver(onMessage);
+    // Nobody answers a box in silent mode: each is answered as by default, and logged.
+    if (options.silent) {
+        beginUnattended();
+        plat::startProgramsHidden(true);
+    }
+
+    computeInstallDir();
+    // The check changes nothing and needs no rights to read, so it skips the administrator
+    // check, which writes the path file to learn whether it may.
+    bool refused = false;
+    if (options.check) readPathFile(1);
+    else refused = isNotAdministrator();
+    if (options.silent || options.logRequested) {
+        openSetupLog(options.logPath);
+        logStart(commandLine, options);
+    }
+    // Binds silent mode as well.
+    if (refused) {
+        plat::messageBoxW(notAdministratorMessage, u"智能Marl", plat::mbOk);
+        noteOutcome(exitNotAdministrator);
+        return endRun(options);
+    }
+
+    if (options.check || options.repair) {
+        int code = runMaintenance(options.check ? MaintenanceMode::check : MaintenanceMode::repair,
+                                  instance, options.silent);
+        plat::startProgramsHidden(false);
+        // Its own code, not the most serious of the messages met on the way.
+        resetOutcome();
+        noteOutcome(code);
+        return endRun(options);
+    }
+
+    if (options.silent) {
+        silentInstall(instance);
+        plat::startProgramsHidden(false);
+        return endRun(options);
+    }
+
+    setWizardInstance(instance);
+    if (previousInstance != nullptr || !registerMainWindowClass(instance) ||
+        !createMainWindow(instance, showCommand))
+        return endRun(options);
+
+    plat::Message message;
+    while (plat::getMessage(message) > 0) {
+        plat::translateMessage(message);
+        plat::dispatchMessage(message);
+    }
+    int code = endRun(options);
+    // The final message's wParam (PostQuitMessage's 0), unless a log asked for the outcome.
+    return options.logRequested ? code : static_cast<int>(message.wParam);
+}

@@ -1,0 +1,269 @@
+// The uninstaller over a machine the setup installed: afterwards the machine is as it was before
+// the install, but for the learnt data it keeps.
+#include "programs/uninstaller.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "../payload/container_builder.h"
+#include "../registration/layout_fixture.h"
+#include "../userdata/installation_builder.h"
+#include "common/install_state.h"
+#include "common/locations.h"
+#include "programs/pipeline.h"
+#include "common/product.h"
+#include "programs/startup.h"
+#include "registration/text_service.h"
+
+namespace {
+
+const std::string clsid = "{65653599-5030-4C0F-8871-83F6AFDE5098}";
+const std::string tip = "SOFTWARE\\Microsoft\\CTF\\TIP\\" + clsid;
+const std::string classKey = "SOFTWARE\\Classes\\CLSID\\" + clsid;
+const std::string keyboard = "{34745C63-B2F0-4784-8B67-5E12C8701A31}";
+
+// Everything a test can see of the machine: files with contents, folders, registry keys and
+// values in every view (the raw tree holds Wow6432Node).
+using Snapshot = std::map<std::string, std::string>;
+
+void dumpKey(const sim::RegistryKey& key, const std::string& path, Snapshot& out) {
+    out[path + "\\"] = "";
+    for (const auto& [name, value] : key.values)
+        out[path + "\\:" + sim::upperAscii(name)] = std::to_string(value.type) + ":" + value.data;
+    for (const auto& [name, child] : key.subkeys) dumpKey(*child, path + "\\" + name, out);
+}
+
+class Uninstaller : public LayoutTest {
+protected:
+    std::string dir() { return m().is64Bit() ? "C:\\Program Files\\vornel8\\" : "C:\\Program Files\\vornel8\\"; }
+
+    void machine(sim::Os os) {
+        boot(os);
+        std::vector<TestEntry> entries;
+        for (const char* name : {"vorn320.ime", "vorn640.ime", "vornel4.ime", "vornel64.ime", "vornsrf.dll",
+                                 "vornsrf6.dll", "csrf732.dll", "csrf764.dll", "vorndel8.exe", "vornqvtk.exe",
+                                 "setupw64.exe", "vornel88.exe"})
+            entries.push_back({name, std::string("module ") + name});
+        for (const TestEntry& entry : completeInstallEntries()) entries.push_back(entry);
+        m().resources["VRZ/QVTKVRZ"] = buildContainer(entries);
+        // What every Windows has, with things of other programs in the keys the product shares.
+        auto& r = reg();
+        r.setText(sim::Hive::localMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Other", "o.exe");
+        r.setText(sim::Hive::localMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
+                  "DisplayName", "Other");
+        r.setText(sim::Hive::localMachine,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform",
+                  "SV1", "");
+        addLayout("00000409", "US");
+        addLayout("E0300804", "Other IME");
+        r.setText(sim::Hive::localMachine, layoutKey("E0300804"), "Ime File", "OTHER.IME");
+        setPreload({"00000409", "E0300804"});
+        setPreload({"00000409", "E0300804"}, sim::Hive::users, defaultList);
+        r.make(sim::Hive::localMachine, "SOFTWARE\\Microsoft\\CTF\\TIP\\{11111111-2222-3333-4444-555555555555}");
+        r.setText(sim::Hive::currentUser, "SOFTWARE\\Microsoft\\CTF\\SortOrder\\AssemblyItem\\0x00000804\\" +
+                  keyboard + "\\00000000", "CLSID", "{11111111-2222-3333-4444-555555555555}");
+        m().writeFile(m().systemDir() + "\\other.dll", "other");
+        // The setup as it was started: it leaves a copy of itself for the repair.
+        m().writeFile("C:\\setup\\vornsetup.exe", "the setup");
+        m().processes.programPath = "C:\\setup\\vornsetup.exe";
+        m().makeDirectories(dir().substr(0, 17));
+        for (sim::View view : {sim::View::native, sim::View::redirected})
+            r.make(sim::Hive::localMachine, "SOFTWARE\\Classes\\CLSID", view);
+        // The text-service modules write and remove what the stand-ins do.
+        std::vector<std::string> keys = {tip, tip + "\\Category\\Item\\" + clsid + "\\" + keyboard,
+                                         classKey + "\\InprocServer32"};
+        m().processes.modules["vornsrf.dll"] = {32, keys, {tip, classKey}};
+        m().processes.modules["vornsrf6.dll"] = {64, keys, {tip, classKey}};
+    }
+
+    Snapshot snapshot() {
+        Snapshot out;
+        std::filesystem::path root = m().root();
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            std::string path = std::filesystem::relative(entry.path(), root).string();
+            // The logs of the runs.
+            if (path.rfind("c/temp", 0) == 0) continue;
+            if (entry.is_directory()) {
+                out[path + "/"] = "";
+            } else {
+                std::ifstream in(entry.path(), std::ios::binary);
+                std::stringstream bytes;
+                bytes << in.rdbuf();
+                out[path] = bytes.str();
+            }
+        }
+        for (sim::Hive hive : {sim::Hive::localMachine, sim::Hive::currentUser, sim::Hive::users})
+            dumpKey(*reg().walk(hive, {}), "hive" + std::to_string(static_cast<int>(hive)), out);
+        return out;
+    }
+    // What differs, each side named: "+" only after, "-" only before, "~" changed.
+    static std::vector<std::string> difference(const Snapshot& before, const Snapshot& after) {
+        std::vector<std::string> out;
+        for (const auto& [name, value] : after) {
+            auto it = before.find(name);
+            if (it == before.end()) out.push_back("+" + name);
+            else if (it->second != value) out.push_back("~" + name);
+        }
+        for (const auto& [name, value] : before)
+            if (after.find(name) == after.end()) out.push_back("-" + name);
+        return out;
+    }
+    // The host-relative names of the install directory and files in it.
+    std::string hostDir() { return "c/Program Files/vornel8"; }
+
+    void installIme() {
+        ASSERT_EQ(runSetup(nullptr, nullptr, "/S", 1), 0);
+        releasePayloadAndWorkBlock();
+    }
+    void installTsf() {
+        state.interfaceChoice = 1;
+        state.wizardStarted = 1;
+        ASSERT_TRUE(preparePayloadAndFacts(nullptr));
+        coreInstall();
+        verifyTextService();
+        releasePayloadAndWorkBlock();
+    }
+    // The learnt files with contents of their own, as a used installation has them.
+    void useIt() {
+        for (const auto& [name, content] : learnedFiles()) m().writeFile(dir() + name, content);
+    }
+    // What an uninstall that keeps the data leaves: the directory, the learnt files, the backup.
+    std::vector<std::string> keptData() {
+        std::vector<std::string> names = {"+" + hostDir() + "/", "+" + hostDir() + "/vornback.vrz"};
+        for (const auto& file : learnedFiles()) names.push_back("+" + hostDir() + "/" + file.first);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::vector<std::string> findLayoutIds() {
+        std::vector<std::string> ids;
+        for (const std::string& id : layoutIds())
+            if (sim::upperAscii(layoutValue(id, "Ime File")) == "VORNEL4.IME") ids.push_back(id);
+        return ids;
+    }
+    static std::vector<std::string> sorted(std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+}  // namespace
+
+TEST_F(Uninstaller, RemovesEverythingTheSetupAddedButTheKeptDataForEachInterface) {
+    struct Case {
+        const char* name;
+        sim::Os os;
+        bool tsf;
+    };
+    for (const Case& c : {Case{"IME on XP", sim::Os::xp32, false}, Case{"TSF on Windows 10", sim::Os::win10_64, true},
+                          Case{"IME on Windows 7 64-bit", sim::Os::win7_64, false}}) {
+        machine(c.os);
+        Snapshot before = snapshot();
+        if (c.tsf) installTsf();
+        else installIme();
+        useIt();
+        m().messageBoxes.clear();
+        // Installed for real, so that there is something to remove.
+        EXPECT_EQ(reg().text(sim::Hive::localMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8",
+                             "ModifyPath"),
+                  "\"" + dir() + "vornsetup.exe\" /REPAIR") << c.name;
+        if (c.tsf) EXPECT_TRUE(reg().exists(sim::Hive::localMachine, tip)) << c.name;
+        else EXPECT_FALSE(findLayoutIds().empty()) << c.name;
+        EXPECT_TRUE(m().exists("C:\\windows\\vorndel8.exe")) << c.name;
+        EXPECT_EQ(runUninstaller("/S"), uninstallRemoved) << c.name;
+        EXPECT_EQ(sorted(difference(before, snapshot())), keptData()) << c.name;
+        for (const auto& [name, content] : learnedFiles()) EXPECT_EQ(file(dir() + name), content) << name;
+        EXPECT_TRUE(m().pendingDeletes.empty()) << c.name;
+        EXPECT_TRUE(m().messageBoxes.empty()) << c.name;
+
+        // A second run finds nothing and changes nothing.
+        Snapshot kept = snapshot();
+        EXPECT_EQ(runUninstaller("/S"), uninstallNotInstalled) << c.name;
+        EXPECT_EQ(difference(kept, snapshot()), std::vector<std::string>{}) << c.name;
+
+        // The next setup finds the kept data and puts them back.
+        if (!c.tsf) {
+            installIme();
+            for (const auto& [name, content] : learnedFiles()) {
+                if (name != "vrszsj43.vrh") {
+                    EXPECT_EQ(file(dir() + name), content) << c.name << " " << name;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Uninstaller, AskedOnceTheUserChoosesWhatGoes) {
+    struct Case {
+        int answer;
+        int exitCode;
+        bool installedAfter;
+        bool keptAfter;
+    };
+    for (const Case& c : {Case{plat::idYes, uninstallRemoved, false, true}, Case{plat::idNo, uninstallRemoved, false, false},
+                          Case{plat::idCancel, uninstallCancelled, true, true}}) {
+        machine(sim::Os::win7_32);
+        Snapshot before = snapshot();
+        installIme();
+        useIt();
+        Snapshot installed = snapshot();
+        m().messageBoxes.clear();
+        m().answers = {c.answer};
+        EXPECT_EQ(runUninstaller(""), c.exitCode);
+        ASSERT_EQ(m().messageBoxes.size(), c.answer == plat::idCancel ? 1u : 2u);
+        EXPECT_EQ(m().messageBoxes[0].caption, u"智能Marl卸载");
+        EXPECT_EQ(m().messageBoxes[0].type & 0xF, plat::mbYesNoCancel);
+        std::vector<std::string> expected;
+        if (c.keptAfter && !c.installedAfter) expected = keptData();
+        EXPECT_EQ(sorted(difference(c.installedAfter ? installed : before, snapshot())), expected);
+    }
+}
+
+TEST_F(Uninstaller, AModuleInUseGoesAtTheRestartUnderAnotherName) {
+    machine(sim::Os::xp32);
+    Snapshot before = snapshot();
+    installIme();
+    m().markBusy("C:\\windows\\system32\\vornel4.ime");
+    EXPECT_EQ(runUninstaller("/S /REMOVEDATA"), uninstallRestartNeeded);
+    EXPECT_FALSE(m().exists("C:\\windows\\system32\\vornel4.ime"));
+    EXPECT_EQ(m().pendingDeletes, std::vector<std::string>{m().normalize("C:\\windows\\system32\\vornel2.ime")});
+    EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{"+c/windows/system32/vornel2.ime"});
+    m().restart();
+    EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{});
+}
+
+TEST_F(Uninstaller, RefusalsChangeNothing) {
+    struct Case {
+        const char* name;
+        sim::Os os;
+        std::function<void(sim::Machine&)> make;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"no administrator", sim::Os::win10_64, [](sim::Machine& m) { m.denyWrite("C:\\windows\\vorndel8.tmp"); },
+         uninstallNotAdministrator},
+        {"another running", sim::Os::win7_32, [](sim::Machine& m) { m.otherInstances[instanceMutexName] = 60000; },
+         uninstallAnotherRunning},
+    };
+    for (const Case& c : cases) {
+        machine(c.os);
+        installIme();
+        Snapshot installed = snapshot();
+        c.make(m());
+        EXPECT_EQ(runUninstaller("/S"), c.exitCode) << c.name;
+        EXPECT_EQ(difference(installed, snapshot()), std::vector<std::string>{}) << c.name;
+    }
+}
+
+TEST_F(Uninstaller, TraditionalScriptUnderCodePage950) {
+    machine(sim::Os::win7_32);
+    m().oemCodePage = 950;
+    EXPECT_EQ(runUninstaller(""), uninstallNotInstalled);
+    ASSERT_EQ(m().messageBoxes.size(), 1u);
+    EXPECT_EQ(m().messageBoxes[0].caption, u"智能Marl解除安裝");
+    EXPECT_EQ(m().messageBoxes[0].text, u"本機沒有安裝智能Marl輸入平台 9.0，沒有需要解除安裝的內容。");
+}
