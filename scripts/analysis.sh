@@ -49,7 +49,7 @@ json.dump(everything, open(cppcheck_out, "w"), indent=1)
 print(f"{build}: {len(tidy)} files for clang-tidy, {len(everything)} for cppcheck")
 PY
 }
-project='(programs|common|checks|payload|registration|security|settings|userdata|wizard|platform/sim|tools)/'
+project='(programs|common|checks|payload|registration|security|settings|userdata|wizard|platform/(sim|posix|host)|tools)/'
 filter host "$project" "$out/host/compile_commands.json" "$out/host/cppcheck.json" || exit 1
 filter win32 '(platform/win32|standins)/|programs/[a-z_]+_main\.cpp$' "$out/win32/compile_commands.json" \
   "$out/win32/cppcheck.json" || exit 1

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/text.h"
+
 #include "platform/sim/dialog_sim.h"
 #include "platform/sim/desktop_sim.h"
 #include "platform/sim/registry_sim.h"
@@ -199,8 +201,7 @@ std::string hostName(const std::string& text);
 std::string lowerAscii(std::string text);
 // The non-empty parts of a backslash-separated path or key path.
 std::vector<std::string> splitPath(const std::string& path);
-// iconv of the whole text, or the text unchanged when it is not valid in `from`.
-std::string strictConvert(const char* to, const char* from, const std::string& text);
+using host::strictConvert;
 
 // A processor fault in simulated code: an absorbing scope takes it; otherwise the fault notifier
 // is called and the fault reaches "the system", which a test observes with faultReachesSystem.
@@ -209,8 +210,8 @@ std::string strictConvert(const char* to, const char* from, const std::string& t
 bool faultReachesSystem(void (*operation)(void*), void* context);
 
 // GBK (code page 936) to UTF-16, and UTF-16 to UTF-8 for readable test output.
-std::u16string fromGbk(const std::string& text);
-std::string toUtf8(const std::u16string& text);
-std::string toGbk(const std::u16string& text);
+using host::fromGbk;
+using host::toGbk;
+using host::toUtf8;
 
 }  // namespace sim

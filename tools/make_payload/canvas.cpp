@@ -9,10 +9,6 @@ namespace {
 
 double clamp01(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
 
-unsigned channel(double v) {
-    long rounded = std::lround(v);
-    return static_cast<unsigned>(rounded < 0 ? 0 : (rounded > 255 ? 255 : rounded));
-}
 
 // 5 x 7 glyphs, one byte per column, bit 0 at the top.
 struct Glyph {
@@ -90,6 +86,11 @@ Bytes fileHeaders(int width, int height, int bits, uint32_t paletteBytes, uint32
 }
 
 }  // namespace
+
+unsigned channel(double v) {
+    long rounded = std::lround(v);
+    return static_cast<unsigned>(rounded < 0 ? 0 : (rounded > 255 ? 255 : rounded));
+}
 
 Rgb mix(Rgb a, Rgb b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};

@@ -14,6 +14,8 @@ struct Rgb {
 };
 
 Rgb mix(Rgb a, Rgb b, double t);
+// A channel as a byte: rounded, and clamped to 0-255.
+unsigned channel(double v);
 Rgb scaled(Rgb c, double factor);  // lighter above 1, darker below
 
 class Canvas {

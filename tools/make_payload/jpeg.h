@@ -1,4 +1,5 @@
-// Baseline JPEG (JFIF, Y Cb Cr without subsampling, the standard Huffman tables) of a canvas.
+// Baseline JPEG (JFIF, Y Cb Cr without subsampling, the standard Huffman tables) of a canvas,
+// by libjpeg-turbo.
 #pragma once
 #include "canvas.h"
 
