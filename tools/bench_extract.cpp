@@ -1,7 +1,12 @@
 // Benchmark of payload extraction: a container shaped like the payload (137 entries, one of about
 // 1.9 MB, the rest small) is unpacked and checked, and compared with a floor measured in the same
-// run: bare uncompress and MD5 of the same entries in memory.
+// run: bare uncompress and MD5 of the same entries in memory. Instructions as well as time: the
+// program runs itself once more under callgrind, which counts each part apart (one round each).
+//   bench_extract [rounds]
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <valgrind/callgrind.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -9,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -105,10 +111,55 @@ double bestSeconds(int rounds, F&& run) {
 
 int quiet(const char16_t*, const char16_t*, unsigned) { return plat::idOk; }
 
+// Under callgrind: the part's instructions alone, dumped under its name.
+template <class F>
+void counted(const char* name, F&& run) {
+    CALLGRIND_ZERO_STATS;
+    CALLGRIND_TOGGLE_COLLECT;
+    run();
+    CALLGRIND_TOGGLE_COLLECT;
+    CALLGRIND_DUMP_STATS_AT(name);
+}
+
+// The instructions of the floor and of extraction, from this program run once more under
+// callgrind (--counted); false when that cannot be done.
+bool countInstructions(const char* self, unsigned long long& floor, unsigned long long& extraction) {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("vorn-bench-callgrind-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string out = "--callgrind-out-file=" + (dir / "out").string();
+    pid_t child = fork();
+    if (child == 0) {
+        std::freopen("/dev/null", "w", stderr);
+        execlp("valgrind", "valgrind", "--tool=callgrind", "--collect-atstart=no", out.c_str(), self,
+               "--counted", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    bool ran = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    floor = extraction = 0;
+    // Each dump names its trigger ("desc: Trigger: Client Request: floor") and its total.
+    for (const auto& file : std::filesystem::directory_iterator(dir)) {
+        std::ifstream in(file.path());
+        std::string line, part;
+        unsigned long long total = 0;
+        while (std::getline(in, line)) {
+            if (line.rfind("desc: Trigger: Client Request: ", 0) == 0) part = line.substr(31);
+            else if (line.rfind("totals: ", 0) == 0) total = std::strtoull(line.c_str() + 8, nullptr, 10);
+        }
+        if (part == "floor") floor = total;
+        else if (part == "extraction") extraction = total;
+    }
+    std::filesystem::remove_all(dir);
+    return ran && floor > 0 && extraction > 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    long asked = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 15;
+    const bool countOnly = argc > 1 && std::string(argv[1]) == "--counted";
+    long asked = argc > 1 && !countOnly ? std::strtol(argv[1], nullptr, 10) : 15;
     int rounds = asked < 1 ? 1 : asked > 10000 ? 10000 : static_cast<int>(asked);
     plat::setMessageSink(quiet);
     std::string payload = buildPayload();
@@ -119,7 +170,7 @@ int main(int argc, char** argv) {
 
     size_t inflatedTotal = 0;
     uint32_t entries = 0;
-    double floor = bestSeconds(rounds, [&] {
+    auto floorRun = [&] {
         inflatedTotal = 0;
         entries = 0;
         ArchiveWalk walk(bytes, payload.size());
@@ -132,17 +183,23 @@ int main(int argc, char** argv) {
             inflatedTotal += length;
             ++entries;
         }
-    });
-
+    };
     uint32_t good = 0;
-    double unpack = bestSeconds(rounds, [&] {
+    auto unpackRun = [&] {
         good = 0;
         ArchiveWalk walk(bytes, payload.size());
         ArchiveEntry entry;
         char name[scratchNameField];
         while (walk.next(entry))
             if (entryName(entry, name, sizeof name) && unpackVerified(entry, content, capacity) > 0) ++good;
-    });
+    };
+    if (countOnly) {
+        counted("floor", floorRun);
+        counted("extraction", unpackRun);
+        return good == entries ? 0 : 1;
+    }
+    double floor = bestSeconds(rounds, floorRun);
+    double unpack = bestSeconds(rounds, unpackRun);
 
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "vorn-bench-extract";
     std::filesystem::remove_all(dir);
@@ -167,6 +224,16 @@ int main(int argc, char** argv) {
                 allWritten ? "all ok" : "FAILED", withWrites * 1e3, entries / withWrites,
                 mb / withWrites);
     std::printf("ratio extraction-without-writes / floor: %.3f (goal <= 1.3)\n", unpack / floor);
+    unsigned long long floorInstructions = 0, extractionInstructions = 0;
+    if (countInstructions(argv[0], floorInstructions, extractionInstructions)) {
+        std::printf("instructions (callgrind, one round): floor %llu, extraction without writes %llu\n",
+                    floorInstructions, extractionInstructions);
+        std::printf("ratio of instructions extraction / floor: %.3f (goal <= 1.05)\n",
+                    static_cast<double>(extractionInstructions) / static_cast<double>(floorInstructions));
+    } else {
+        std::printf("instructions: not counted (valgrind's callgrind did not run)\n");
+        allWritten = false;
+    }
     std::printf("peak memory (max RSS): %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
     return good == entries && allWritten ? 0 : 1;
 }
