@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/host/errors.h"
 #include "platform/host/text.h"
 
 namespace plat {
@@ -26,14 +27,7 @@ bool fail(uint32_t error) {
     return false;
 }
 
-uint32_t errorFromErrno() {
-    switch (errno) {
-        case ENOENT: return errorFileNotFound;
-        case ENOTDIR: return errorPathNotFound;
-        case EEXIST: return errorAlreadyExists;
-        default: return errorAccessDenied;
-    }
-}
+uint32_t errorFromErrno() { return host::windowsError(errno); }
 
 bool failFromErrno() { return fail(errorFromErrno()); }
 

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/host/errors.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -61,14 +62,7 @@ void forgetAttributes(const char* path) {
     if (sim::Machine* m = sim::current()) m->attributes.erase(m->normalize(path));
 }
 
-uint32_t errorFromErrno() {
-    switch (errno) {
-        case ENOENT: return errorFileNotFound;
-        case ENOTDIR: return errorPathNotFound;
-        case EEXIST: return errorAlreadyExists;
-        default: return errorAccessDenied;
-    }
-}
+uint32_t errorFromErrno() { return host::windowsError(errno); }
 
 bool isDir(const std::string& hostPath) {
     struct stat info;
