@@ -53,7 +53,9 @@ int defaultInputMethodAllowsInstall() {
             return 0;
         }
         plat::messageBoxW(isDefault, caption, plat::mbOk);
-        if (is64BitWindows()) return 0;
+        // Unattended, nobody can agree to a change of the user's input methods: the refusal
+        // above is logged and the lists stay as they are.
+        if (is64BitWindows() || state.runMode == silentMode) return 0;
         if (plat::messageBoxW(offer, caption, plat::mbYesNo) != plat::idYes) return 0;
         swapFirstTwoPreloadEntries();
         plat::messageBoxW(restart, caption, plat::mbOk);

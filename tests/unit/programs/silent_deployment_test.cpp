@@ -189,3 +189,14 @@ TEST_F(SilentDeployment, OneSetupAtATime) {
     EXPECT_TRUE(m().windowClasses.empty());
     EXPECT_EQ(m().sleptMilliseconds, 0u);
 }
+
+// Nobody is there to agree: the question that would swap the first two input methods is not
+// asked, and the lists stay as they were.
+TEST_F(SilentDeployment, TheDefaultInputMethodIsLeftAsItIs) {
+    machine();
+    addLayout("E0210804", "智能Marl输入平台  8.0");
+    setPreload({"E0210804", "00000804"});
+    EXPECT_EQ(run("setvrsrf32"), exitDefaultInputMethod);
+    EXPECT_EQ(preload(), (std::vector<std::string>{"E0210804", "00000804"}));
+    EXPECT_EQ(logLines().size(), 3u) << log_;  // the first line, the refusal, the result
+}
