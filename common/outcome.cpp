@@ -33,6 +33,8 @@ const char* outcomeName(int code) {
         case exitDefaultInputMethod: return "not installed: the input method is the default";
         case exitNotAdministrator: return "not installed: no administrator rights";
         case exitAnotherSetup: return "not installed: another setup was running";
+        case exitNoWizard: return "not installed: the wizard's window could not be created";
+        case exitCancelled: return "not installed: the wizard was left";
         default: return "unknown";
     }
 }

@@ -12,6 +12,8 @@ enum SetupExitCode : int {
     exitDefaultInputMethod = 6,  // the input method is the system's default: nothing installed
     exitNotAdministrator = 7,    // no administrator rights: nothing installed
     exitAnotherSetup = 8,        // another setup of the product was running: nothing installed
+    exitNoWizard = 9,            // the wizard's window could not be created: nothing installed
+    exitCancelled = 1602,        // the wizard was left before the install (msiexec's ERROR_INSTALL_USEREXIT)
 };
 
 // The check (/CHECK) and the repair (/REPAIR) of an installation. Besides these, the repair ends

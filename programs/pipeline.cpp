@@ -152,6 +152,13 @@ void imeInstallSequence() {
     installFiles(1);
 }
 
+namespace {
+bool installFinished = false;
+}  // namespace
+
+bool wizardInstallFinished() { return installFinished; }
+void forgetWizardInstall() { installFinished = false; }
+
 void runInstallPipeline(plat::WindowHandle window) {
     state.page = 7;
     plat::setFaultNotifier(showStageOnFault);
@@ -168,6 +175,7 @@ void runInstallPipeline(plat::WindowHandle window) {
     } else {
         state.inUseCount = defaultInputMethodAllowsInstall();
         if (state.inUseCount == 0) {
+            noteOutcome(exitDefaultInputMethod);
             endWizard(window);
             return;
         }
@@ -219,6 +227,7 @@ void finishInstall(plat::WindowHandle window) {
     // A report of a fault replaces the success text.
     if (installReport() == 0) plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
     finalTsfCheck();
+    installFinished = true;
     endWizard(window);
 }
 
@@ -229,5 +238,6 @@ void finishAfterDelay(plat::WindowHandle window) {
     copyModuleVerified("vornel4.ime", "vornel4.ime", targetSysWow64);
     finalTsfCheck();
     plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
+    installFinished = true;
     endWizard(window);
 }

@@ -17,6 +17,9 @@ void coreInstall();
 void silentInstall(plat::InstanceHandle instance);
 void imeInstallSequence();
 void finishInstall(plat::WindowHandle window);
+// Whether the wizard's install ran to its end (finishInstall or finishAfterDelay).
+bool wizardInstallFinished();
+void forgetWizardInstall();
 // Timer 2 of the 64-bit IME completion.
 void finishAfterDelay(plat::WindowHandle window);
 

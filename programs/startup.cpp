@@ -176,15 +176,21 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     }
 
     setWizardInstance(instance);
+    forgetWizardInstall();
     if (previousInstance != nullptr || !registerMainWindowClass(instance) ||
-        !createMainWindow(instance, showCommand))
+        !createMainWindow(instance, showCommand)) {
+        noteOutcome(exitNoWizard);
         return endRun(options);
+    }
 
     plat::Message message;
     while (plat::getMessage(message) > 0) {
         plat::translateMessage(message);
         plat::dispatchMessage(message);
     }
+    // Left before the install ran to its end, and for no reason of its own (the refusals note
+    // theirs): the user quit.
+    if (!wizardInstallFinished() && setupOutcome() == exitInstalled) noteOutcome(exitCancelled);
     int code = endRun(options);
     // The final message's wParam (PostQuitMessage's 0), unless a log asked for the outcome.
     return options.logRequested ? code : static_cast<int>(message.wParam);

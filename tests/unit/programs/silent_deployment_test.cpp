@@ -200,3 +200,34 @@ TEST_F(SilentDeployment, TheDefaultInputMethodIsLeftAsItIs) {
     EXPECT_EQ(preload(), (std::vector<std::string>{"E0210804", "00000804"}));
     EXPECT_EQ(logLines().size(), 3u) << log_;  // the first line, the refusal, the result
 }
+
+// A wizard asked for a log tells how it ended, also when nothing was installed.
+TEST_F(SilentDeployment, TheWizardLogsHowItEnded) {
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        int exitCode;
+    } endings[] = {
+        {"no window", [this] { m().failClassRegistration = true; }, exitNoWizard},
+        {"left at the first page", [] {}, exitCancelled},
+        {"the default input method",
+         [this] {
+             machine(sim::Os::xp32);  // the IME interface, whose install checks the default
+             addLayout("E0210804", "智能Marl输入平台  8.0");
+             setPreload({"E0210804"});
+             // The IME interface, then on, on, confirm: the install's checks refuse.
+             m().messages.push_back({nullptr, plat::wmLButtonDown, 0, (225 << 16) | 300});
+             for (int i = 0; i < 3; ++i) m().messages.push_back({nullptr, plat::wmLButtonDown, 0, (257 << 16) | 90});
+         },
+         exitDefaultInputMethod},
+    };
+    for (const auto& ending : endings) {
+        machine();
+        ending.make();
+        EXPECT_EQ(run("/LOG"), ending.exitCode) << ending.name;
+        ASSERT_FALSE(logLines().empty()) << ending.name;
+        EXPECT_EQ(logLines().back(), std::string("result=") + outcomeName(ending.exitCode) +
+                                         "\texit=" + std::to_string(ending.exitCode))
+            << ending.name;
+    }
+}
