@@ -214,9 +214,10 @@ void runInstallPipeline(plat::WindowHandle window) {
     if (is64BitWindows()) {
         showFinishedPage();
         if (state.interfaceChoice == 0) {
-            plat::setTimer(window, completionTimer, completionDelay);
             state.completionPending = 1;
             endFaultScope();
+            // Without its timer the completion would never come and the window never close.
+            if (!plat::setTimer(window, completionTimer, completionDelay)) finishAfterDelay(window);
             return;
         }
     }
@@ -224,6 +225,11 @@ void runInstallPipeline(plat::WindowHandle window) {
 }
 
 void finishInstall(plat::WindowHandle window) {
+    // A Finish click while the completion still waits for its timer completes it now, once.
+    if (state.completionPending) {
+        finishAfterDelay(window);
+        return;
+    }
     // A report of a fault replaces the success text.
     if (installReport() == 0) plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
     finalTsfCheck();
@@ -236,8 +242,9 @@ void finishAfterDelay(plat::WindowHandle window) {
     state.completionPending = 0;
     showFinishedPage();
     copyModuleVerified("vornel4.ime", "vornel4.ime", targetSysWow64);
+    // As in finishInstall: a report of a fault replaces the success text.
+    if (installReport() == 0) plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
     finalTsfCheck();
-    plat::messageBoxW(installedMessage, u"智能Marl", plat::mbOk);
     installFinished = true;
     endWizard(window);
 }

@@ -150,6 +150,7 @@ public:
     std::vector<WindowClassRecord> windowClasses;
     std::deque<plat::Message> messages;
     bool failClassRegistration = false;
+    bool failTimers = false;  // SetTimer fails (no timer left in the session)
     struct Timer {
         plat::WindowHandle window;
         uintptr_t id;

@@ -121,6 +121,7 @@ bool postMessage(WindowHandle window, unsigned message, uintptr_t wParam, intptr
 
 bool setTimer(WindowHandle window, uintptr_t id, unsigned milliseconds) {
     sim::Machine& m = machine();
+    if (m.failTimers) return false;
     killTimer(window, id);
     m.timers.push_back({window, id, milliseconds});
     return true;

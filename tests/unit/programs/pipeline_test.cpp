@@ -201,7 +201,8 @@ TEST_F(Pipeline, SixtyFourBitImeCompletesFromTheTimer) {
     finishAfterDelay(wizard);
     EXPECT_TRUE(m().timers.empty());
     EXPECT_EQ(file("C:\\windows\\syswow64\\vornel4.ime"), "el4");
-    EXPECT_EQ(texts().back(), installed);
+    // This payload is no whole installation: the report of the missing files, not the success text.
+    EXPECT_EQ(texts().back().rfind(u"智能Marl汉字输入系统9.0版安装情况报告", 0), 0u);
     EXPECT_TRUE(destroyed());
 }
 
