@@ -1,10 +1,10 @@
 #include "common/file_ops.h"
 
 #include <cstring>
-#include <initializer_list>
 
 #include "common/install_state.h"
 #include "common/learned_data.h"
+#include "common/product_files.h"
 #include "common/text.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -24,17 +24,18 @@ int deleteFile(const char* path) {
 
 namespace {
 
-// The rename of moveAside; false when neither name could be taken.
+// The rename of moveAside; false when no name could be taken. The aside name is cleared
+// first and deleted later, maybe at the restart, when the reinstalled files are there: it is
+// never a file the setup installs nor one the user keeps.
 bool renameAside(const char* path, char* aside, size_t capacity) {
     if (!copyText(aside, capacity, path)) return false;
     size_t length = std::strlen(aside);
     if (length < 5) return false;  // no fifth-last character to change
-    for (char mark : {'2', '1'}) {
-        aside[length - 5] = mark;
-        // The learnt files and their backup are never the old copy that is cleared first.
+    for (size_t m = 0; m < asideMarkCount; ++m) {
+        aside[length - 5] = asideMarks[m];
         const char* bare = std::strrchr(aside, '\\');
         bare = bare != nullptr ? bare + 1 : aside;
-        if (isUserDataFile(bare) || sameTextIgnoringCase(aside, path)) continue;
+        if (isUserDataFile(bare) || isInstalledName(bare) || sameTextIgnoringCase(aside, path)) continue;
         deleteFile(aside);
         if (plat::moveFile(path, aside)) return true;
     }
@@ -56,12 +57,15 @@ Removal removeProductFile(const char* path) {
     if ((attributes & plat::attrDirectory) != 0) return Removal::failed;
     plat::setFileAttributes(path, plat::attrArchive);
     if (plat::deleteFile(path)) return Removal::removed;
+    // Recorded again under another name, it would only be a second entry for the same file.
+    if (plat::deleteRecordedAtRestart(path)) return Removal::waiting;
     char aside[pathCapacity];
     if (renameAside(path, aside, sizeof aside)) {
         if (plat::deleteFile(aside)) return Removal::removed;
         return plat::scheduleDeleteAtRestart(aside) ? Removal::atRestart : Removal::failed;
     }
-    return plat::scheduleDeleteAtRestart(path) ? Removal::atRestart : Removal::failed;
+    // A delete recorded under the file's own name would take a reinstalled file at the restart.
+    return Removal::failed;
 }
 
 void copyModule(const char* sourceName, const char* targetName) {
@@ -97,6 +101,7 @@ void countRemoval(RemovalTally& tally, Removal result, const char* what) {
         case Removal::absent: return;
         case Removal::removed: ++tally.removed; break;
         case Removal::atRestart: ++tally.atRestart; break;
+        case Removal::waiting: ++tally.waiting; break;
         case Removal::failed: ++tally.failed; break;
     }
     if (removalObserver != nullptr) removalObserver(result, what);

@@ -4,22 +4,25 @@
 // Clears read-only and the like, then deletes: 0 when deleted or when the file does not open
 // for reading (nothing there), -1 when the delete failed.
 int deleteFile(const char* path);
-// Renames a busy file out of the way: its fifth-last character becomes '2', else '1'. The file
-// under its new name is deleted at once, or, still in use, at the next restart.
+// Renames a busy file out of the way: its fifth-last character becomes '2', else '1', else
+// another mark, never giving a name the setup installs or the user keeps. The file under its
+// new name is deleted at once, or, still in use, at the next restart.
 void moveAside(const char* path);
 
 // What became of a file of the product that was to go.
-enum class Removal { absent, removed, atRestart, failed };
+// waiting: busy, and its delete at the restart was recorded before (by an earlier uninstall).
+enum class Removal { absent, removed, atRestart, waiting, failed };
 // Deletes a file of the product. One in use (a module loaded by running programs) is renamed
 // as moveAside renames it and deleted at the next restart: its own name is free at once for a
 // later install, which a delete recorded under that name would otherwise remove at the restart.
-// When no rename is possible, the file itself is deleted at the restart.
+// When no rename is possible, the file is not removed (failed).
 Removal removeProductFile(const char* path);
 
 // What a removal met, for the uninstaller's report and exit code.
 struct RemovalTally {
     unsigned removed = 0;
     unsigned atRestart = 0;
+    unsigned waiting = 0;
     unsigned failed = 0;
 };
 // Told of each thing removed, put off to the restart or not removed (a log, for instance).

@@ -2,6 +2,8 @@
 
 #include "common/text.h"
 
+#include <initializer_list>
+
 const LearnedDataFile learnedDataFiles[] = {
     {"vorncyzk.vrh", "vorncyzk.bak", true}, {"vrszsj43.vrh", "vrszsj43.bak", true},
     {"cfontset.vrh", "cfontset.bak", true}, {"cwbzlcz1.vrh", "cwbzlcz1.bak", true},
@@ -27,5 +29,10 @@ bool isLearnedDataFile(const char* name) {
 }
 
 bool isUserDataFile(const char* name) {
-    return name != nullptr && (isLearnedDataFile(name) || sameTextIgnoringCase(name, backupFileName));
+    if (name == nullptr) return false;
+    for (const LearnedDataFile& file : learnedDataFiles)
+        if (sameTextIgnoringCase(file.name, name) || sameTextIgnoringCase(file.packedName, name)) return true;
+    for (const char* other : {"vornpyck.vrh", "vornpyck.bak", "vorncyzk.dat", "vornpyck.dat", backupFileName})
+        if (sameTextIgnoringCase(other, name)) return true;
+    return false;
 }

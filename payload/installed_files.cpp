@@ -48,14 +48,6 @@ bool installPath(const char* name, char* out, size_t capacity) {
 
 }  // namespace
 
-bool isUserOwnedFile(const char* name) {
-    if (name == nullptr) return false;
-    for (size_t i = 0; i < learnedDataFileCount; ++i)
-        if (sameName(name, learnedDataFiles[i].name) || sameName(name, learnedDataFiles[i].packedName))
-            return true;
-    return isOneOf(name, {"vornpyck.vrh", "vornpyck.bak", "vorncyzk.dat", "vornpyck.dat", "vornback.vrz"});
-}
-
 bool readBackupFile(const char* dir, ContainerBytes& out) {
     out.bytes.reset();
     out.size = 0;
@@ -96,7 +88,7 @@ bool findEntry(const uint8_t* container, size_t size, const char* name, ArchiveE
 }
 
 InstalledForm installedForm(const char* name, int interfaceChoice) {
-    if (isUserOwnedFile(name)) return InstalledForm::userOwned;
+    if (isUserDataFile(name)) return InstalledForm::userOwned;
     if (isOneOf(name, {"vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime", "csrf732.dll",
                        "csrf764.dll"}))
         return InstalledForm::notKept;

@@ -7,11 +7,6 @@
 
 #include "payload/archive.h"
 
-// The user's files, which no check calls damaged and no repair overwrites: the learnt files
-// under their own names and under the names the backup packs them as, the Pinyin edition's
-// phrase library (it learns as the Wubi one does, though the backup never packs it), the
-// libraries' working copies and the backup itself.
-bool isUserOwnedFile(const char* name);
 
 // A container file read whole.
 struct ContainerBytes {
@@ -32,7 +27,7 @@ enum class InstalledForm {
                    // module renamed to it; either is intact, a Windows upgraded since may hold
                    // the other
     notKept,       // a module of the other interface or build, deleted by the install
-    userOwned,     // isUserOwnedFile
+    userOwned,     // isUserDataFile
 };
 InstalledForm installedForm(const char* name, int interfaceChoice);
 // The payload entry whose content the install leaves as `name` on this Windows.

@@ -15,3 +15,8 @@ void removeAsideUninstallers(RemovalTally& tally);
 // The uninstaller itself, which cannot delete the file it runs from: deleted if the system lets
 // it, else at the restart. Not counted: nothing of the product works through it any more.
 Removal removeOwnProgram();
+// Takes the deletes an uninstall or an earlier setup recorded for the next restart off the
+// files this setup installs (the install directory's installed and kept names, the placed
+// modules, the uninstaller in the Windows directory, the directory itself), and only those:
+// moved-aside files still go. False when the list could not be read or written back.
+bool keepInstalledFilesThroughRestart();

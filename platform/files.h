@@ -62,6 +62,14 @@ bool removeDirectory(const char* path);
 // before any program can load it. Where the call does not exist (the 9x family), through the
 // [rename] section of WININIT.INI in the Windows directory. False when it could not be recorded.
 bool scheduleDeleteAtRestart(const char* path);
+// The deletes recorded for the next restart (by any program, as scheduleDeleteAtRestart records
+// them), each path in the system code page: every one `claim` returns true for is taken out of
+// the list; renames and the other deletes stay. The number taken out, -1 when the list could not
+// be read or written back (nothing changed then).
+int cancelDeletesAtRestart(bool (*claim)(const char* path, void* context), void* context);
+// Whether a delete of `path` (compared as Windows compares names) is recorded for the next
+// restart; false also when the list cannot be read.
+bool deleteRecordedAtRestart(const char* path);
 // GetLastError after the last failed file operation.
 uint32_t lastError();
 

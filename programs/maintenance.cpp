@@ -17,6 +17,7 @@
 #include "payload/extraction.h"
 #include "payload/installed_files.h"
 #include "payload/module_placement.h"
+#include "payload/module_removal.h"
 #include "platform/files.h"
 #include "registration/keyboard_layout.h"
 #include "registration/preload_list.h"
@@ -249,6 +250,9 @@ int repair(const InstallationCheck& before, bool silent) {
     // Messages of the steps go to the log and into the one box, not each into its own.
     beginUnattended();
     state.interfaceChoice = before.interfaceChoice == 1 ? 1 : 0;
+    // As the install: deletes left for the restart would take what is put back now.
+    bool restartListClear = keepInstalledFilesThroughRestart();
+    if (!restartListClear) logNote(u"restart deletes not cancelled", "");
     int worst = repairFiles(before);
     if (before.interfaceChoice >= 0) {
         repairModules(before.interfaceChoice);
@@ -281,6 +285,7 @@ int repair(const InstallationCheck& before, bool silent) {
         }
         if (code == exitHealthy) code = exitModuleFailed;
     }
+    if (!restartListClear && code == exitHealthy) code = exitOtherFailure;
     if (silent) return code;
     std::u16string text;
     if (doneCount > 0) {

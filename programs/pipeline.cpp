@@ -1,5 +1,7 @@
 #include "programs/pipeline.h"
 
+#include <string>
+
 #include "checks/default_input_method.h"
 #include "checks/in_use.h"
 #include "common/install_state.h"
@@ -7,8 +9,10 @@
 #include "common/progress.h"
 #include "common/text.h"
 #include "common/outcome.h"
+#include "common/setup_log.h"
 #include "payload/extraction.h"
 #include "payload/module_placement.h"
+#include "payload/module_removal.h"
 #include "payload/skins.h"
 #include "platform/fault.h"
 #include "platform/files.h"
@@ -66,6 +70,13 @@ void releasePayloadAndWorkBlock() {
 void coreInstall() {
     computeInstallDir();
     plat::getSystemDirectory(state.systemDir, dirCapacity);
+    // An uninstall or setup before this one may have left deletes for the restart on these
+    // names: they would take the files placed now.
+    if (!keepInstalledFilesThroughRestart()) {
+        std::u16string fields[] = {u"restart deletes not cancelled"};
+        logFields(fields, 1);
+        noteOutcome(exitOtherFailure);
+    }
     writePathFile();
     createSecuredDirectory(state.installDir);
     grantUserFullAccess(state.installDir);

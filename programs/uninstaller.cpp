@@ -77,8 +77,10 @@ void onMessage(const char16_t* text, const char16_t*, unsigned, int answer) {
 }
 
 void onRemoval(Removal result, const char* what) {
+    if (result == Removal::absent) return;  // its own file, gone already
     const char16_t* verb = result == Removal::removed     ? u"removed"
                            : result == Removal::atRestart ? u"removed at the restart"
+                           : result == Removal::waiting   ? u"waits for the restart"
                                                           : u"not removed";
     logLine(verb, plat::wideFromAnsi(what));
 }
@@ -212,11 +214,11 @@ int runUninstaller(const char* commandLine) {
     std::u16string report = in(removed);
     if (keep && plat::getFileAttributes(dir) != plat::invalidAttributes)
         report += in(keptAt) + plat::wideFromAnsi(dir) + in(keptEnd);
-    if (tally.atRestart > 0) report += in(restart);
+    if (tally.atRestart + tally.waiting > 0) report += in(restart);
     if (tally.failed > 0) report += in(failed);
     show(report, plat::mbOk | plat::mbIconInformation);
-    logLine(u"removed=" + number(tally.removed), u"at restart=" + number(tally.atRestart) +
-                                                    u"\tfailed=" + number(tally.failed));
+    logLine(u"removed=" + number(tally.removed), u"at restart=" + number(tally.atRestart) + u"\twaiting=" +
+                                                    number(tally.waiting) + u"\tfailed=" + number(tally.failed));
     if (tally.failed > 0) return finish(uninstallFailed);
     return finish(tally.atRestart > 0 ? uninstallRestartNeeded : uninstallRemoved);
 }

@@ -4,6 +4,7 @@
 
 #include "common/install_state.h"
 #include "common/learned_data.h"
+#include "common/product_files.h"
 #include "common/text.h"
 #include "platform/files.h"
 #include "userdata/backup.h"
@@ -17,9 +18,19 @@ bool isDotName(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+// A file the setup installs or leaves behind, and not the user's.
+bool isProductFile(const char* name) {
+    if (isUserDataFile(name)) return false;
+    return isInstalledName(name) || isAsideName(name) || sameTextIgnoringCase(name, backupBuildName);
+}
+
+// A ".bak" copy the backup made of a learnt library (not a file packed under its own name).
 bool isPackedCopy(const char* name) {
-    for (size_t i = 0; i < learnedDataFileCount; ++i)
-        if (sameTextIgnoringCase(name, learnedDataFiles[i].packedName)) return true;
+    for (size_t i = 0; i < learnedDataFileCount; ++i) {
+        const LearnedDataFile& file = learnedDataFiles[i];
+        if (!sameTextIgnoringCase(file.name, file.packedName) && sameTextIgnoringCase(name, file.packedName))
+            return true;
+    }
     return false;
 }
 
@@ -41,7 +52,7 @@ void forEachEntry(const char* dir, Each&& each) {
 // Removes a folder that should be empty now; one whose files go at the restart goes after them.
 void removeFolder(const char* path, bool filesAtRestart, RemovalTally& tally) {
     if (plat::removeDirectory(path)) return;
-    if (filesAtRestart && plat::scheduleDeleteAtRestart(path)) return;
+    if (filesAtRestart && (plat::deleteRecordedAtRestart(path) || plat::scheduleDeleteAtRestart(path))) return;
     countRemoval(tally, Removal::failed, path);
 }
 
@@ -50,7 +61,7 @@ void removeFolder(const char* path, bool filesAtRestart, RemovalTally& tally) {
 bool productFilesPresent(const char* dir) {
     bool found = false;
     forEachEntry(dir, [&](const char* name, bool folder) {
-        if (folder ? sameTextIgnoringCase(name, filerName) : !isUserDataFile(name)) found = true;
+        if (folder ? sameTextIgnoringCase(name, filerName) : isProductFile(name)) found = true;
     });
     return found;
 }
@@ -67,7 +78,7 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
             countRemoval(tally, Removal::failed, backupFileName);
         }
     }
-    unsigned restartBefore = tally.atRestart;
+    unsigned restartBefore = tally.atRestart + tally.waiting;
     bool foreignFolder = false;
     forEachEntry(dir, [&](const char* name, bool folder) {
         char path[pathCapacity];
@@ -81,7 +92,7 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
                 foreignFolder = true;
                 return;
             }
-            unsigned inside = tally.atRestart;
+            unsigned inside = tally.atRestart + tally.waiting;
             char folderPath[pathCapacity];
             if (!formatText(folderPath, sizeof folderPath, "%s\\", path)) return;
             forEachEntry(folderPath, [&](const char* innerName, bool innerFolder) {
@@ -89,10 +100,13 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
                 if (!innerFolder && formatText(inner, sizeof inner, "%s%s", folderPath, innerName))
                     removeCounted(tally, inner);
             });
-            removeFolder(path, tally.atRestart != inside, tally);
+            removeFolder(path, tally.atRestart + tally.waiting != inside, tally);
             return;
         }
-        if (keepLearnedData && (isUserDataFile(name) || (!backupComplete && isPackedCopy(name)))) return;
+        // Keeping the data, only what the setup put there goes: never the user's files, nor a
+        // file it does not know (something the user saved there). The ".bak" copies the backup
+        // made are in it once it is complete.
+        if (keepLearnedData && !isProductFile(name) && !(backupComplete && isPackedCopy(name))) return;
         removeCounted(tally, path);
     });
     // A folder the product did not make keeps the directory; that is no failure of ours.
@@ -101,5 +115,5 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
     copyText(bare, sizeof bare, dir);
     size_t length = std::strlen(bare);
     if (length > 0 && bare[length - 1] == '\\') bare[length - 1] = '\0';
-    removeFolder(bare, tally.atRestart != restartBefore, tally);
+    removeFolder(bare, tally.atRestart + tally.waiting != restartBefore, tally);
 }

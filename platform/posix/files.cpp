@@ -160,6 +160,8 @@ bool removeDirectory(const char* path) { return ::rmdir(host(path).c_str()) == 0
 
 // Linux has no delete at the next restart.
 bool scheduleDeleteAtRestart(const char*) { return fail(errorAccessDenied); }
+int cancelDeletesAtRestart(bool (*)(const char*, void*), void*) { return 0; }
+bool deleteRecordedAtRestart(const char*) { return false; }
 
 uint32_t lastError() { return lastErrorCode; }
 uint32_t getLastError() { return lastErrorCode; }

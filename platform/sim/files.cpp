@@ -340,6 +340,26 @@ bool scheduleDeleteAtRestart(const char* path) {
     return true;
 }
 
+int cancelDeletesAtRestart(bool (*claim)(const char* path, void* context), void* context) {
+    if (injected("restart list")) return -1;
+    sim::Machine* m = sim::current();
+    if (m == nullptr) return -1;
+    std::vector<std::string>& list = m->pendingDeletes;
+    size_t before = list.size();
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const std::string& path) { return claim(path.c_str(), context); }),
+               list.end());
+    return static_cast<int>(before - list.size());
+}
+
+bool deleteRecordedAtRestart(const char* path) {
+    if (injected("restart list")) return false;
+    sim::Machine* m = sim::current();
+    if (m == nullptr) return false;
+    return std::find(m->pendingDeletes.begin(), m->pendingDeletes.end(), m->normalize(path)) !=
+           m->pendingDeletes.end();
+}
+
 uint32_t lastError() {
     if (sim::Machine* m = sim::current()) return m->lastError;
     return passthroughError;

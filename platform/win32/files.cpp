@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 
 namespace plat {
 
@@ -155,6 +156,156 @@ bool scheduleDeleteAtRestart(const char* path) {
     BOOL ok = MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     if (!ok && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) ok = scheduleThroughWininit(path);
     return remember(ok != 0, !ok);
+}
+
+namespace {
+
+// A path as recorded for the restart, in the system code page; false when it has no such form
+// (then it is nobody's path of ours).
+bool ansiPath(const wchar_t* wide, char* out, int capacity) {
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, capacity, nullptr, &lossy);
+    return length > 0 && !lossy;
+}
+
+// NT keeps the list in the Session Manager's value as pairs of texts, "\??\<path>" and the
+// target, empty for a delete. The pairs `remove` picks go; the value is written back only then.
+template <class Remove>
+int editPendingOperations(bool write, Remove&& remove) {
+    HKEY key;
+    LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                                KEY_QUERY_VALUE | (write ? KEY_SET_VALUE : 0), &key);
+    if (opened != ERROR_SUCCESS) return -1;
+    const wchar_t* valueName = L"PendingFileRenameOperations";
+    DWORD type = 0, size = 0;
+    LONG result = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    if (result == ERROR_FILE_NOT_FOUND) {
+        RegCloseKey(key);
+        return 0;
+    }
+    // Room for the terminators a value written without them lacks.
+    DWORD count = size / sizeof(wchar_t) + 2;
+    wchar_t* data = result == ERROR_SUCCESS && (type == REG_MULTI_SZ || type == REG_SZ)
+                        ? static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(wchar_t)))
+                        : nullptr;
+    if (data == nullptr || RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+                               ERROR_SUCCESS) {
+        if (data != nullptr) HeapFree(GetProcessHeap(), 0, data);
+        RegCloseKey(key);
+        return -1;
+    }
+    DWORD end = size / sizeof(wchar_t);
+    DWORD kept = 0;
+    int taken = 0;
+    for (DWORD at = 0; at < end && data[at] != L'\0';) {
+        DWORD source = at;
+        while (at < end && data[at] != L'\0') ++at;
+        DWORD target = ++at;
+        while (at < end && data[at] != L'\0') ++at;
+        DWORD next = ++at;
+        const wchar_t* path = data + source;
+        if (wcsncmp(path, L"\\??\\", 4) == 0) path += 4;
+        char ansi[MAX_PATH * 2];
+        if (target < end && data[target] == L'\0' && ansiPath(path, ansi, sizeof ansi) && remove(ansi)) {
+            ++taken;
+            continue;
+        }
+        DWORD length = (next < end ? next : end) - source;
+        std::memmove(data + kept, data + source, length * sizeof(wchar_t));
+        kept += length;
+    }
+    if (taken > 0 && write) {
+        data[kept] = L'\0';
+        result = kept == 0 ? RegDeleteValueW(key, valueName)
+                           : RegSetValueExW(key, valueName, 0, REG_MULTI_SZ, reinterpret_cast<BYTE*>(data),
+                                            (kept + 1) * sizeof(wchar_t));
+        if (result != ERROR_SUCCESS) taken = -1;
+    }
+    HeapFree(GetProcessHeap(), 0, data);
+    RegCloseKey(key);
+    return taken;
+}
+
+// The 9x family: the "NUL=<short path>" lines of WININIT.INI's [rename] section, compared in
+// their long form where the system has one (Windows 98 on).
+template <class Remove>
+int editWininit(bool write, Remove&& remove) {
+    char iniPath[MAX_PATH];
+    UINT dirLength = GetWindowsDirectoryA(iniPath, MAX_PATH - 16);
+    if (dirLength == 0 || dirLength >= MAX_PATH - 16) return -1;
+    lstrcpynA(iniPath + dirLength, "\\wininit.ini", 14);
+    constexpr DWORD maximum = 65536;
+    static char text[maximum];
+    DWORD length = 0;
+    HANDLE file = CreateFileA(iniPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+    BOOL read = ReadFile(file, text, maximum, &length, nullptr);
+    CloseHandle(file);
+    if (!read || length >= maximum) return -1;
+    using LongPath = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
+    auto longPath = reinterpret_cast<LongPath>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetLongPathNameA")));
+    bool inRename = false;
+    DWORD kept = 0;
+    int taken = 0;
+    for (DWORD at = 0; at < length;) {
+        DWORD start = at;
+        while (at < length && text[at] != '\n') ++at;
+        if (at < length) ++at;
+        DWORD lineLength = at - start;
+        if (text[start] == '[') inRename = lineLength >= 8 && startsLine(text + start, "[rename]");
+        if (inRename && lineLength > 4 && startsLine(text + start, "nul=")) {
+            char recorded[MAX_PATH];
+            DWORD pathLength = lineLength - 4;
+            while (pathLength > 0 && (text[start + 4 + pathLength - 1] == '\n' || text[start + 4 + pathLength - 1] == '\r'))
+                --pathLength;
+            if (pathLength < MAX_PATH) {
+                std::memcpy(recorded, text + start + 4, pathLength);
+                recorded[pathLength] = '\0';
+                char full[MAX_PATH];
+                DWORD fullLength = longPath != nullptr ? longPath(recorded, full, MAX_PATH) : 0;
+                if (remove(fullLength > 0 && fullLength < MAX_PATH ? full : recorded)) {
+                    ++taken;
+                    continue;
+                }
+            }
+        }
+        std::memmove(text + kept, text + start, lineLength);
+        kept += lineLength;
+    }
+    if (taken > 0 && write) {
+        file = CreateFileA(iniPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, text, kept, &written, nullptr) && written == kept;
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (!ok) taken = -1;
+    }
+    return taken;
+}
+
+template <class Remove>
+int editDeletesAtRestart(bool write, Remove&& remove) {
+    bool nt = (GetVersion() & 0x80000000u) == 0;
+    return nt ? editPendingOperations(write, remove) : editWininit(write, remove);
+}
+
+}  // namespace
+
+int cancelDeletesAtRestart(bool (*claim)(const char* path, void* context), void* context) {
+    return editDeletesAtRestart(true, [&](const char* path) { return claim(path, context); });
+}
+
+bool deleteRecordedAtRestart(const char* path) {
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    bool found = false;
+    editDeletesAtRestart(false, [&](const char* recorded) {
+        if (lstrcmpiA(recorded, full) == 0) found = true;
+        return false;
+    });
+    return found;
 }
 
 uint32_t lastError() { return lastFileError; }

@@ -46,6 +46,11 @@ CAPTION = "智能Marl卸载"
 KEEP_HERE = "检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？"
 # An optional learnt file the user never had: it must not appear after the uninstall.
 NEVER_LEARNT = "delck.txt"
+# The user's besides the learnt files: the Pinyin library as he taught it, its working copy and a
+# file of his own. Kept when he keeps his data.
+USERS_OWN = {"vornpyck.vrh": b"VORN pinyin phrases the user taught" * 40,
+             "vornpyck.dat": b"VORN working copy" * 40,
+             "my notes.txt": b"not the product's\r\n"}
 
 # What other programs have: an uninstall entry, a start-up value, a user-agent token, an IME
 # layout in both preload lists, a text service in the user's list, a file in the system directory.
@@ -195,6 +200,8 @@ def use(m, installed: snapshot.Snapshot, case: Scenario) -> dict[str, bytes]:
         m.write_file(INSTALL_DIR + name, content)
     m.remove_file(INSTALL_DIR + NEVER_LEARNT)
     del learned[NEVER_LEARNT]
+    for name, content in USERS_OWN.items():
+        m.write_file(INSTALL_DIR + name, content)
     return learned
 
 
@@ -312,7 +319,7 @@ def test_uninstall(machine, bin_dir, case):
     # Scheduled for the restart: deletes only, never of what is kept; a busy module among them.
     pending = snapshot.pending_operations(after)
     assert all(target == "" for _, target in pending), pending
-    kept = {(INSTALL_DIR + n).casefold() for n in (*learned, "vornback.vrz", "")}
+    kept = {(INSTALL_DIR + n).casefold() for n in (*learned, *USERS_OWN, "vornback.vrz", "")}
     kept.add(INSTALL_DIR.rstrip("\\").casefold())
     assert not [s for s, _ in pending if s.casefold() in kept], pending
     if case.busy:
@@ -326,7 +333,7 @@ def test_uninstall(machine, bin_dir, case):
     backup = changes.files_added.pop(INSTALL_DIR + "vornback.vrz", None)
     want = {}
     if case.keep:
-        want = {INSTALL_DIR + name: FileState.of(content) for name, content in learned.items()}
+        want = {INSTALL_DIR + name: FileState.of(content) for name, content in (learned | USERS_OWN).items()}
         want[INSTALL_DIR.rstrip("\\")] = DIRECTORY
     assert snapshot.Changes(files_added=want).lines() == changes.lines()
     if case.keep:

@@ -134,7 +134,8 @@ protected:
     }
     // What an uninstall that keeps the data leaves: the directory, the learnt files, the backup.
     std::vector<std::string> keptData() {
-        std::vector<std::string> names = {"+" + hostDir() + "/", "+" + hostDir() + "/vornback.vrz"};
+        std::vector<std::string> names = {"+" + hostDir() + "/", "+" + hostDir() + "/vornback.vrz",
+                                          "+" + hostDir() + "/vornpyck.vrh"};
         for (const auto& file : learnedFiles()) names.push_back("+" + hostDir() + "/" + file.first);
         std::sort(names.begin(), names.end());
         return names;
@@ -234,6 +235,35 @@ TEST_F(Uninstaller, AModuleInUseGoesAtTheRestartUnderAnotherName) {
     EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{"+c/windows/system32/vornel2.ime"});
     m().restart();
     EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{});
+}
+
+TEST_F(Uninstaller, BeforeTheRestartASecondRunWaitsAndASetupKeepsItsFiles) {
+    machine(sim::Os::xp32);
+    installIme();
+    m().markBusy("C:\\windows\\system32\\vornel4.ime");
+    ASSERT_EQ(runUninstaller("/S /REMOVEDATA"), uninstallRestartNeeded);
+    const std::vector<std::string> aside = {m().normalize("C:\\windows\\system32\\vornel2.ime")};
+    ASSERT_EQ(m().pendingDeletes, aside);
+
+    // Only what waits for the restart is left: said once, nothing recorded twice.
+    EXPECT_EQ(runUninstaller("/S"), uninstallRemoved);
+    EXPECT_EQ(m().pendingDeletes, aside);
+    EXPECT_EQ(file("C:\\temp\\vorndel8.log").find("not removed"), std::string::npos);
+    EXPECT_NE(file("C:\\temp\\vorndel8.log").find("waits for the restart\tC:\\windows\\system32\\vornel2.ime"),
+              std::string::npos)
+        << file("C:\\temp\\vorndel8.log");
+
+    // Deletes an older uninstaller recorded under the installed names do not take the new install.
+    const std::string other = m().normalize("C:\\other\\old.dll");
+    for (const std::string& path : {dir() + "vral01.jpg", dir() + "vornel4.ime", dir().substr(0, dir().size() - 1),
+                                    std::string("C:\\windows\\system32\\vornel4.ime"),
+                                    std::string("C:\\windows\\vorndel8.exe"), std::string("C:\\other\\old.dll")})
+        m().pendingDeletes.push_back(m().normalize(path));
+    installIme();
+    EXPECT_EQ(m().pendingDeletes, (std::vector<std::string>{aside[0], other}));
+    Snapshot installed = snapshot();
+    m().restart();
+    EXPECT_EQ(difference(installed, snapshot()), std::vector<std::string>{"-c/windows/system32/vornel2.ime"});
 }
 
 TEST_F(Uninstaller, RefusalsChangeNothing) {

@@ -51,8 +51,8 @@ protected:
 
 TEST_F(Report, CompleteInstallationShowsNothingSeventyThreeFilesAreIncomplete) {
     EXPECT_EQ(run(), u"");
-    remove("table7.txt");
-    m().makeDirectories(dir + "table7.txt");  // a directory does not count
+    remove("blank.jpg");
+    m().makeDirectories(dir + "blank.jpg");  // a directory does not count
     remove("vornel4.ime");                    // and only the first fault is named
     EXPECT_EQ(run(), report(u"文件不完整！"));
     EXPECT_EQ(m().messageBoxes.back().caption, u"智能Marl");

@@ -23,9 +23,23 @@ inline std::string storedLibrary(const std::string& phrases) {
 inline std::vector<TestEntry> completeInstallEntries() {
     std::vector<TestEntry> entries = {{"vorncyzk.vrh", storedLibrary("中国; 人民; 五笔字型; ")},
                                       {"vornpyck.vrh", storedLibrary("拼音; 输入法; 汉字; ")}};
-    for (int i = 0; i < 70; ++i)
-        entries.push_back({"table" + std::to_string(i) + (i % 2 ? ".txt" : ".ov1"),
-                           "table " + std::to_string(i)});
+    // Data files of the payload, under their own names: an uninstall keeping the user's data
+    // removes only what the setup installs.
+    for (const char* name : {
+        "big5hz.ov1", "bjzt020.bmp", "bjzt030.bmp", "bjzt040.bmp", "bjzt120.bmp", "bjzt130.bmp",
+        "bjzt140.bmp", "blank.jpg", "bmjb20.bmp", "bmjb30.bmp", "bmjb40.bmp", "bmjbx20.bmp",
+        "bmjbx30.bmp", "bmjbx40.bmp", "vral01.jpg", "vral02.jpg", "vrbj01.jpg", "vrbmpfk5.bmp",
+        "vrbyy0.bmp", "vrbyy1.bmp", "vrdwhz0.vrh", "vorn1.wav", "vorn2.wav", "vorn20.bmp",
+        "vorn3.wav", "vorn30.bmp", "vorn4.wav", "vorn40.bmp", "vorn5.wav", "vorn6.wav",
+        "vorn7.wav", "vorndzk0.vrh", "vorngbk.ovl", "vornjfk.ov1", "vornskfh.vrh", "vornszsj.vrh",
+        "vrfcz.txt", "vrhzbs.vrh", "vrkeyyx1.wav", "vrpyjm1.txt", "vrpykey0.txt", "vrpykey1.txt",
+        "vrpykey2.txt", "vrpykey3.txt", "vrpykey4.txt", "vrpykey5.txt", "vrpyltwj.vrh",
+        "vrpyzdfy.txt", "vrspeeke.txt", "vrspk1.txt", "vrspk2.txt", "vrspk3.txt", "vrspk4.txt",
+        "vrszsj01.vrh", "vrszsj02.vrh", "vrszsj03.vrh", "vrszsj04.vrh", "vrszsj42.vrh",
+        "vrszsj44.vrh", "vrver.txt", "vrwbjm.txt", "vrxz0.bmp", "vrxz1.bmp", "VRQVTK41.BMP",
+        "vrqvtk61.bmp", "ggbhver.dat", "jfb5hzb.txt", "jfhzb.txt", "jptb020.bmp", "jptb030.bmp",
+         })
+        entries.push_back({name, std::string("data ") + name});
     return entries;
 }
 
