@@ -156,16 +156,28 @@ int repairFiles(const InstallationCheck& check) {
     return worst;
 }
 
+// Whether the install directory's `name` is what the payload makes of it.
+bool intactInstalledFile(const char* name, int interfaceChoice) {
+    ArchiveEntry entry;
+    const char* source = sourceEntryName(name, interfaceChoice, state.windows10 == 1);
+    return findEntry(state.payload, state.payloadSize, source, entry) &&
+           installedFileState(state.payload, state.payloadSize, entry, name, interfaceChoice) == FileState::intact;
+}
+
 // Every placed module that is not the install directory's copy, copied again (after the files,
-// so that a copy just put back is what is placed).
+// so that a copy just put back is what is placed). A copy that is still damaged is never placed:
+// the module stays as it is and the check after the repair reports it.
 void repairModules(int interfaceChoice) {
     PlacedModule modules[4];
     size_t count = placedModules(interfaceChoice, modules);
     for (size_t i = 0; i < count; ++i) {
         char path[pathCapacity];
         ModuleState placed = comparePlacedModule(modules[i], path, sizeof path);
-        if (placed == ModuleState::missing || placed == ModuleState::different)
+        if (placed != ModuleState::missing && placed != ModuleState::different) continue;
+        if (intactInstalledFile(modules[i].source, interfaceChoice))
             copyModuleVerified(modules[i].source, modules[i].target, modules[i].code);
+        else
+            logNote(u"not placed from a damaged copy", path);
     }
 }
 
@@ -203,16 +215,18 @@ void repairRegistration(const InstallationCheck& check) {
     if (has(check, FindingKind::uninstallEntryMissing)) writeUninstallEntry(placeRepairProgram());
 }
 
-// Where the installation is: the path file's directory, when it is there.
+// The path file's directory with its backslash, when it is one the setup can have made (as the
+// uninstaller checks it: the repair writes payload files into it) and it is there.
+bool recordedDirectory(char (&dir)[dirCapacity]) {
+    return copyText(dir, sizeof dir, state.previousInstallDir) && dir[0] != '\0' &&
+           (endsWithBackslash(dir) || appendText(dir, "\\")) && isInstallDirectoryName(dir) &&
+           plat::directoryOpens(dir);
+}
+
 bool locateInstallation() {
-    if (state.previousInstallDir[0] == '\0') {
-        logNote(u"not installed", "no path file");
-        return false;
-    }
     char dir[dirCapacity];
-    if (!copyText(dir, sizeof dir, state.previousInstallDir) ||
-        (!endsWithBackslash(dir) && !appendText(dir, "\\")) || !plat::directoryOpens(dir)) {
-        logNote(u"not installed", state.previousInstallDir);
+    if (!recordedDirectory(dir)) {
+        logNote(u"not installed", state.previousInstallDir[0] != '\0' ? state.previousInstallDir : "no path file");
         return false;
     }
     copyText(state.installDir, dir);
@@ -302,6 +316,11 @@ int repair(const InstallationCheck& before, bool silent) {
 }
 
 }  // namespace
+
+bool installationRecorded() {
+    char dir[dirCapacity];
+    return recordedDirectory(dir);
+}
 
 int runMaintenance(MaintenanceMode mode, plat::InstanceHandle instance, bool silent) {
     state.runMode = silentMode;

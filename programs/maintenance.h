@@ -10,3 +10,6 @@ enum class MaintenanceMode { check, repair };
 // `silent` one message box tells them. Returns the exit code (MaintenanceExitCode, or the
 // setup's 2, 3, 4 for what could not be put back).
 int runMaintenance(MaintenanceMode mode, plat::InstanceHandle instance, bool silent);
+// Whether the path file read at start-up names an installation's directory: without one the
+// repair has nothing to do and changes nothing, not even through the administrator check.
+bool installationRecorded();

@@ -146,8 +146,10 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     // The check changes nothing and needs no rights to read, so it skips the administrator
     // check, which writes the path file to learn whether it may.
     bool refused = false;
-    if (options.check) readPathFile(1);
-    else refused = isNotAdministrator();
+    if (options.check || options.repair) readPathFile(1);
+    // Nor does the repair of nothing: it ends with "not installed" having written nothing.
+    bool nothingToRepair = options.repair && !installationRecorded();
+    if (!options.check && !nothingToRepair) refused = isNotAdministrator();
     if (options.silent || options.logRequested) {
         openSetupLog(options.logPath);
         logStart(commandLine, options);

@@ -210,12 +210,19 @@ TEST_F(Maintenance, NoInstallationIsNotInstalledInBothModes) {
         {"no path file", [](sim::Machine&) {}},
         {"its directory gone", [](sim::Machine& m) { m.writeFile("C:\\windows\\vornpat8.vrh", "D:\\gone\\"); }},
         {"an empty path file", [](sim::Machine& m) { m.writeFile("C:\\windows\\vornpat8.vrh", ""); }},
+        // A directory the setup never makes: the repair would write payload files into it.
+        {"no install directory", [](sim::Machine& m) {
+             m.writeFile("C:\\windows\\vornpat8.vrh", "C:\\windows\\");
+             m.writeFile("C:\\vornel8\\vornpat8.vrh", "C:\\windows\\");
+         }},
     };
     for (const auto& [name, make] : cases)
         for (const char* commandLine : {"/CHECK /S", "/REPAIR /S"}) {
             machine(sim::Os::win10_64);
             make(m());
+            std::string before = machineState(m());
             EXPECT_EQ(run(commandLine), exitNotInstalled) << name << " " << commandLine;
+            EXPECT_EQ(machineState(m()), before) << name << " " << commandLine;  // not even a path file
             EXPECT_TRUE(logged("result=not installed\texit=1605")) << log_;
             EXPECT_FALSE(m().exists(dir + "vornel4.ime")) << name;  // nothing installed either
         }
@@ -276,6 +283,22 @@ TEST_F(Maintenance, InteractiveRunsTellEverythingInOneBox) {
     EXPECT_EQ(m().messageBoxes[0].text,
               u"智能Marl已修复：\r\n缺少模块：C:\\windows\\system32\\vornel4.ime\r\n\r\n以下问题没有修复："
               u"\r\n文件已损坏：C:\\Program Files\\vornel8\\vrhzbs.vrh");
+}
+
+TEST_F(Maintenance, ADamagedCopyIsNeverPlaced) {
+    for (const std::string placed : {"C:\\windows\\system32\\vornel4.ime", "C:\\windows\\vorndel8.exe"}) {
+        machine(sim::Os::win7_32);
+        install(false);
+        // The install directory's copy damaged beyond the repair, the placed one gone.
+        std::string copy = dir + placed.substr(placed.rfind('\\') + 1);
+        m().writeFile(copy, "damaged");
+        m().denyWrite(copy);
+        std::filesystem::remove(m().hostPath(placed));
+        EXPECT_EQ(run("/REPAIR /S"), exitModuleFailed) << placed;
+        EXPECT_FALSE(m().exists(placed)) << placed;
+        EXPECT_TRUE(logged("not repaired\tmissing module\t" + placed)) << log_;
+        EXPECT_TRUE(logged("not repaired\tdamaged file\t" + copy)) << log_;
+    }
 }
 
 TEST(InstalledFiles, TheLabelPatchInMemoryIsThePatchOfTheFile) {
