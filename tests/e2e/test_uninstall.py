@@ -367,3 +367,43 @@ def test_uninstall(machine, bin_dir, case):
         assert learnt_files_back(m, learned) == []
     else:
         assert asked == []
+
+
+def test_reinstall_before_the_restart(machine, bin_dir):
+    """An uninstall leaves a busy module for the restart, and an older uninstaller had recorded
+    deletes under the names the setup installs. Before the restart a second uninstall only says
+    what waits, and a new setup installs: after the restart every file it installed is there."""
+    case = Scenario("reinstall", "xp-32", "silent", busy=r"C:\windows\system32\vornel4.ime")
+    m = machine(case.config)
+    install(m, bin_dir, case)
+    older = [INSTALL_DIR + "vral01.jpg", case.busy, r"C:\windows\vorndel8.exe"]
+    texts = "".join(f"\\??\\{path}\0\0" for path in older) + "\0"
+    reg = m.work / "pending.reg"
+    vornwine._write_reg_file(reg, "Windows Registry Editor Version 5.00\n\n"
+                             f"[{snapshot.SESSION_MANAGER.replace('HKLM', 'HKEY_LOCAL_MACHINE')}]\n"
+                             '"PendingFileRenameOperations"=hex(7):'
+                             + ",".join(f"{b:02x}" for b in texts.encode("utf-16-le")) + "\n")
+    assert m.wine("regedit", "/S", vornwine.windows_path_of_host(reg)).returncode == 0
+    aside = r"c:\windows\system32\vornel2.ime"
+    with holding(m, bin_dir, case):
+        run = m.run(bin_dir / UNINSTALLER, "/S", "/REMOVEDATA", timeout=120)
+        assert run.exit_code == 3010, run.output
+        run = m.run(bin_dir / UNINSTALLER, "/S", timeout=120)
+        assert run.exit_code == 0, run.output
+        waiting = [line[1].casefold() for line in log_lines(m, UNINSTALL_LOG) if line[0] == "waits for the restart"]
+        assert waiting == [aside], log_lines(m, UNINSTALL_LOG)
+        run = m.run(bin_dir / SETUP, "/S", timeout=120)
+        assert run.exit_code == 0, run.output
+    reinstalled = m.snapshot()
+    pending = snapshot.pending_operations(reinstalled)
+    assert [(source.casefold(), target) for source, target in pending] == [(aside, "")], pending
+    want = expected.install_dir_after(codepage=936, interface="ime", windows10=False, wizard=False)
+    assert {INSTALL_DIR + name: content for name, content in want.items()} == {
+        INSTALL_DIR + name: m.read_file(INSTALL_DIR + name) for name in want}
+
+    assert m.wine("cmd", "/c", "exit").returncode == 0  # the restart
+    spelled = pending[0][0]
+    gone = snapshot.Changes(files_removed={spelled: reinstalled.file(spelled)})
+    gone.values_removed[(snapshot.SESSION_MANAGER, "PendingFileRenameOperations")] = \
+        reinstalled.value(snapshot.SESSION_MANAGER, "PendingFileRenameOperations")
+    assert snapshot.diff(reinstalled, m.snapshot()).lines() == gone.lines()
