@@ -376,7 +376,7 @@ def test_reinstall_before_the_restart(machine, bin_dir):
     case = Scenario("reinstall", "xp-32", "silent", busy=r"C:\windows\system32\vornel4.ime")
     m = machine(case.config)
     install(m, bin_dir, case)
-    older = [INSTALL_DIR + "vral01.jpg", case.busy, r"C:\windows\vorndel8.exe"]
+    older = [INSTALL_DIR + "vral01.jpg", INSTALL_DIR + "vornel4.ime", r"C:\windows\vorndel8.exe"]
     texts = "".join(f"\\??\\{path}\0\0" for path in older) + "\0"
     reg = m.work / "pending.reg"
     vornwine._write_reg_file(reg, "Windows Registry Editor Version 5.00\n\n"
