@@ -84,9 +84,12 @@ void removePathFiles(RemovalTally& tally) {
     findPathFileDrive(dir, dirCapacity);
     if (dir[0] == '\0' || !formatText(path, sizeof path, "%s%s", dir, pathFileName)) return;
     if (removeCounted(tally, path) == Removal::absent) return;
-    // The folder is the product's only when the path file was all it held.
+    // The folder is the product's only when the path file was all it held: one that still
+    // holds something else stays, one that is empty and stays is not removed.
     dir[std::strlen(dir) - 1] = '\0';
-    plat::removeDirectory(dir);
+    constexpr uint32_t errorDirNotEmpty = 145;
+    if (!plat::removeDirectory(dir) && plat::lastError() != errorDirNotEmpty)
+        countRemoval(tally, Removal::failed, dir);
 }
 
 void writePathFile() {

@@ -221,34 +221,43 @@ void registerKeyboardLayout() {
     addToPreloadList(preloadId);
 }
 
-size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity) {
+size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity, bool* unknown) {
+    bool unread = false;
     ScopedKey layouts;
-    if (capacity == 0 ||
-        !plat::openKey(plat::hkeyLocalMachine, keyboardLayoutsKey, RegAccess::read, layouts))
-        return 0;
     size_t found = 0;
+    long status = capacity == 0 ? plat::regFileNotFound
+                                : plat::regOpenKey(plat::hkeyLocalMachine, keyboardLayoutsKey, RegAccess::read,
+                                                   layouts.receive());
+    unread = readFailed(status);
     // Up to the first index Windows has nothing for; a name that does not fit a layout id is
     // no layout of ours (the setup and IMM write eight digits) and is passed over.
-    for (uint32_t index = 0; found < capacity; ++index) {
+    for (uint32_t index = 0; status == plat::regOk && found < capacity; ++index) {
         char name[layoutNameCapacity] = {};
         uint32_t length = layoutNameCapacity;
-        long status = plat::regEnumKey(layouts.get(), index, name, &length);
-        if (status == plat::regMoreData) continue;
-        if (status != plat::regOk) break;
+        long listed = plat::regEnumKey(layouts.get(), index, name, &length);
+        if (listed == plat::regMoreData) continue;
+        if (listed != plat::regOk) {
+            unread = unread || listed != plat::regNoMoreItems;
+            break;
+        }
         name[layoutNameCapacity - 1] = '\0';
         size_t nameLength = std::strlen(name);
         if (nameLength == 0 || nameLength >= layoutIdCapacity) continue;
         ScopedKey layout;
-        if (!plat::openKey(layouts.get(), name, RegAccess::read, layout)) continue;
+        long opened = plat::regOpenKey(layouts.get(), name, RegAccess::read, layout.receive());
         char imeFile[layoutNameCapacity];
-        if (readRegistryText(layout.get(), "Ime File", imeFile, sizeof imeFile) != plat::regOk)
+        long read = opened == plat::regOk ? readRegistryText(layout.get(), "Ime File", imeFile, sizeof imeFile) : opened;
+        if (read != plat::regOk) {
+            unread = unread || readFailed(read);
             continue;
+        }
         // The bare name as this setup writes it, or a whole path as some IMMs keep it.
         const char* bare = std::strrchr(imeFile, '\\');
         if (!sameTextIgnoringCase(bare != nullptr ? bare + 1 : imeFile, "VORNEL4.IME")) continue;
         copyText(ids[found], layoutIdCapacity, name);
         ++found;
     }
+    if (unknown != nullptr) *unknown = unread;
     return found;
 }
 
@@ -266,10 +275,12 @@ int removeKeyboardLayouts(char removedIds[][layoutIdCapacity], size_t capacity,
     // Room for every subkey: none of ours may stay behind for want of it.
     size_t room = static_cast<size_t>(subkeys) + 1;
     auto ids = std::make_unique<char[][layoutIdCapacity]>(room);
-    size_t found = findProductLayouts(ids.get(), room);
+    bool unknown = false;
+    size_t found = findProductLayouts(ids.get(), room, &unknown);
 
     int removed = 0;
-    bool failed = false;
+    // A layout that could not be read may be ours: not all is known removed.
+    bool failed = unknown;
     for (size_t i = 0; i < found; ++i) {
         status = plat::regDeleteTree(layouts.get(), ids[i], plat::RegView::process);
         if (status == plat::regFileNotFound) continue;

@@ -16,7 +16,8 @@ void registerKeyboardLayout();
 // VORNEL4.IME (without regard to case), whoever wrote them, IMM or registerKeyboardLayout.
 // Fills at most `capacity` ids, in enumeration order, and returns how many it filled. Reads
 // only; a key that cannot be read, or whose name is no layout id, is passed over.
-size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity);
+// `unknown`, when given, is set when a layout could not be read: it may be the product's.
+size_t findProductLayouts(char ids[][layoutIdCapacity], size_t capacity, bool* unknown = nullptr);
 // Deletes the product's layouts (findProductLayouts) with whatever subkeys they have, and
 // names the ones deleted in `removedIds` (at most `capacity`, `removedCount` of them), so that
 // their preload entries can go next. Returns the number deleted, 0 when there were none, -1

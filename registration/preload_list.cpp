@@ -194,15 +194,17 @@ bool entryNumber(const char* name, unsigned& number) {
     return true;
 }
 
-bool readStored(plat::RegKey key, const char* name, StoredEntry& entry) {
+// regOk with the entry read; regFileNotFound when there is no value; else the read failed (a
+// value that changed size between the two reads counts as failed).
+long readStored(plat::RegKey key, const char* name, StoredEntry& entry) {
     uint32_t size = 0;
-    if (plat::regQueryValue(key, name, &entry.type, nullptr, &size) != plat::regOk) return false;
+    long status = plat::regQueryValue(key, name, &entry.type, nullptr, &size);
+    if (status != plat::regOk) return status;
     entry.data.assign(size, '\0');
     uint32_t read = size;
-    if (plat::regQueryValue(key, name, &entry.type, entry.data.data(), &read) != plat::regOk ||
-        read != size)
-        return false;
-    return true;
+    status = plat::regQueryValue(key, name, &entry.type, entry.data.data(), &read);
+    if (status == plat::regOk && read != size) return plat::regMoreData;
+    return status;
 }
 
 // A text entry (up to its first NUL) equal to one of the ids.
@@ -298,26 +300,36 @@ int rewrite(plat::RegKey root, const char* path, std::vector<StoredEntry>& entri
     return renumber(entries, write, drop, list.get());
 }
 
+// A list with an entry that could not be read may still name the product: not all is known
+// removed.
+int unread(int result, bool unknown) { return unknown ? -1 : result; }
+
 int removeFromNtList(plat::RegKey root, const char* path, const char (*ids)[layoutIdCapacity],
                      size_t count) {
     ScopedKey list;
     if (int opened = openList(root, path, list); opened <= 0) return opened;
     std::vector<StoredEntry> entries;
+    bool unknown = false;
     for (uint32_t index = 0;; ++index) {
         char name[16];
         uint32_t length = sizeof name;
         long status = plat::regEnumValue(list.get(), index, name, &length, nullptr, nullptr,
                                          nullptr);
         if (status == plat::regMoreData) continue;
-        if (status != plat::regOk) break;
+        if (status != plat::regOk) {
+            unknown = unknown || status != plat::regNoMoreItems;
+            break;
+        }
         StoredEntry entry;
         if (!entryNumber(name, entry.number)) continue;
-        entry.readable = readStored(list.get(), name, entry);
+        long read = readStored(list.get(), name, entry);
+        entry.readable = read == plat::regOk;
+        unknown = unknown || (!entry.readable && read != plat::regFileNotFound);
         entry.ours = entry.readable && namesOneOf(entry, ids, count);
         entries.push_back(std::move(entry));
     }
     list.close();
-    return rewrite(root, path, entries, writeNtValue, dropNtValue);
+    return unread(rewrite(root, path, entries, writeNtValue, dropNtValue), unknown);
 }
 
 int removeFromNineXList(const char (*ids)[layoutIdCapacity], size_t count) {
@@ -325,24 +337,30 @@ int removeFromNineXList(const char (*ids)[layoutIdCapacity], size_t count) {
     if (int opened = openList(plat::hkeyCurrentUser, nineXPreloadKey, list); opened <= 0)
         return opened;
     std::vector<StoredEntry> entries;
+    bool unknown = false;
     for (uint32_t index = 0;; ++index) {
         char name[16];
         uint32_t length = sizeof name;
         long status = plat::regEnumKey(list.get(), index, name, &length);
         if (status == plat::regMoreData) continue;
-        if (status != plat::regOk) break;
+        if (status != plat::regOk) {
+            unknown = unknown || status != plat::regNoMoreItems;
+            break;
+        }
         StoredEntry entry;
         if (!entryNumber(name, entry.number)) continue;
         ScopedKey item;
-        // An entry without a readable value names nothing of ours, but keeps its place.
-        entry.readable = plat::openKey(list.get(), name, RegAccess::read, item) &&
-                         readStored(item.get(), "", entry);
+        // An entry without a readable value keeps its place, and may name the product.
+        long read = plat::regOpenKey(list.get(), name, RegAccess::read, item.receive());
+        if (read == plat::regOk) read = readStored(item.get(), "", entry);
+        entry.readable = read == plat::regOk;
+        unknown = unknown || (!entry.readable && read != plat::regFileNotFound);
         entry.ours = entry.readable && namesOneOf(entry, ids, count);
         entries.push_back(std::move(entry));
     }
     list.close();
-    return rewrite(plat::hkeyCurrentUser, nineXPreloadKey, entries, writeNineXItem,
-                   dropNineXItem);
+    return unread(rewrite(plat::hkeyCurrentUser, nineXPreloadKey, entries, writeNineXItem, dropNineXItem),
+                  unknown);
 }
 
 int combine(int a, int b) { return a < 0 || b < 0 ? -1 : a + b; }

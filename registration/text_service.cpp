@@ -315,12 +315,15 @@ bool itemNumber(const char* name, uint32_t& number) {
     return true;
 }
 
-bool isProductItem(plat::RegKey list, const char* name) {
+enum class Item { other, ours, unknown };
+
+Item productItem(plat::RegKey list, const char* name) {
     ScopedKey item;
     char clsid[46];
-    return plat::openKey(list, name, RegAccess::read, item) &&
-           readRegistryText(item.get(), "CLSID", clsid, sizeof clsid) == plat::regOk &&
-           sameTextIgnoringCase(clsid, productClsid);
+    long status = plat::regOpenKey(list, name, RegAccess::read, item.receive());
+    if (status == plat::regOk) status = readRegistryText(item.get(), "CLSID", clsid, sizeof clsid);
+    if (status != plat::regOk) return readFailed(status) ? Item::unknown : Item::other;
+    return sameTextIgnoringCase(clsid, productClsid) ? Item::ours : Item::other;
 }
 
 // One language's ordering list: the product's items deleted, the others renumbered from
@@ -333,9 +336,16 @@ void removeFromSortList(plat::RegKey list, Tally& tally) {
         uint32_t length = sizeof item.name;
         long status = plat::regEnumKey(list, index, item.name, &length);
         if (status == plat::regMoreData) continue;
-        if (status != plat::regOk) break;
+        if (status != plat::regOk) {
+            // An ordering that could not be read to its end, or an item that could not be
+            // read, may hold the product still.
+            if (status != plat::regNoMoreItems) tally.failed = true;
+            break;
+        }
         if (!itemNumber(item.name, item.number)) continue;
-        item.ours = isProductItem(list, item.name);
+        Item kind = productItem(list, item.name);
+        if (kind == Item::unknown) tally.failed = true;
+        item.ours = kind == Item::ours;
         any = any || item.ours;
         items.push_back(item);
     }
@@ -375,7 +385,7 @@ bool withoutProduct(plat::RegKey languages, const char* path) {
         if (status == plat::regMoreData) continue;
         if (status != plat::regOk) return status == plat::regNoMoreItems;
         uint32_t number = 0;
-        if (itemNumber(name, number) && isProductItem(list.get(), name)) return false;
+        if (itemNumber(name, number) && productItem(list.get(), name) != Item::other) return false;
     }
 }
 
@@ -393,7 +403,10 @@ void removeFromSortOrder(Tally& tally) {
         uint32_t length = sizeof language;
         status = plat::regEnumKey(languages.get(), index, language, &length);
         if (status == plat::regMoreData) continue;
-        if (status != plat::regOk) break;
+        if (status != plat::regOk) {
+            if (status != plat::regNoMoreItems) tally.failed = true;
+            break;
+        }
         char path[dirCapacity];
         if (!formatText(path, sizeof path, "%s\\%s", language, keyboardCategory)) continue;
         ScopedKey list;

@@ -35,18 +35,21 @@ bool isPackedCopy(const char* name) {
 }
 
 // Calls `each` with every name in `dir` (ending in a backslash) and whether it is a folder.
+// False when the directory is there but could not be listed: what is in it is unknown.
 template <class Each>
-void forEachEntry(const char* dir, Each&& each) {
+bool forEachEntry(const char* dir, Each&& each) {
     char pattern[pathCapacity];
-    if (!formatText(pattern, sizeof pattern, "%s*", dir)) return;
+    if (!formatText(pattern, sizeof pattern, "%s*", dir)) return false;
     plat::FindData found;
     plat::FindHandle find = plat::findFirstFile(pattern, found);
-    if (find == plat::invalidFind) return;
+    if (find == plat::invalidFind)
+        return plat::lastError() == plat::errorFileNotFound || plat::lastError() == plat::errorPathNotFound;
     do {
         found.name[sizeof found.name - 1] = '\0';
         if (!isDotName(found.name)) each(found.name, (found.attributes & plat::attrDirectory) != 0);
     } while (plat::findNextFile(find, found));
     plat::findClose(find);
+    return true;
 }
 
 // Removes a folder that should be empty now; one whose files go at the restart goes after them.
@@ -60,10 +63,11 @@ void removeFolder(const char* path, bool filesAtRestart, RemovalTally& tally) {
 
 bool productFilesPresent(const char* dir) {
     bool found = false;
-    forEachEntry(dir, [&](const char* name, bool folder) {
+    // A directory that cannot be listed may hold anything: the uninstall goes on and says so.
+    bool listed = forEachEntry(dir, [&](const char* name, bool folder) {
         if (folder ? sameTextIgnoringCase(name, filerName) : isProductFile(name)) found = true;
     });
-    return found;
+    return found || !listed;
 }
 
 void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally& tally) {
@@ -80,7 +84,7 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
     }
     unsigned restartBefore = tally.atRestart + tally.waiting;
     bool foreignFolder = false;
-    forEachEntry(dir, [&](const char* name, bool folder) {
+    bool listed = forEachEntry(dir, [&](const char* name, bool folder) {
         char path[pathCapacity];
         if (!formatText(path, sizeof path, "%s%s", dir, name)) {
             countRemoval(tally, Removal::failed, name);
@@ -95,11 +99,12 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
             unsigned inside = tally.atRestart + tally.waiting;
             char folderPath[pathCapacity];
             if (!formatText(folderPath, sizeof folderPath, "%s\\", path)) return;
-            forEachEntry(folderPath, [&](const char* innerName, bool innerFolder) {
-                char inner[pathCapacity];
-                if (!innerFolder && formatText(inner, sizeof inner, "%s%s", folderPath, innerName))
-                    removeCounted(tally, inner);
-            });
+            if (!forEachEntry(folderPath, [&](const char* innerName, bool innerFolder) {
+                    char inner[pathCapacity];
+                    if (!innerFolder && formatText(inner, sizeof inner, "%s%s", folderPath, innerName))
+                        removeCounted(tally, inner);
+                }))
+                countRemoval(tally, Removal::failed, folderPath);
             removeFolder(path, tally.atRestart + tally.waiting != inside, tally);
             return;
         }
@@ -109,6 +114,10 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
         if (keepLearnedData && !isProductFile(name) && !(backupComplete && isPackedCopy(name))) return;
         removeCounted(tally, path);
     });
+    if (!listed) {
+        countRemoval(tally, Removal::failed, dir);
+        return;
+    }
     // A folder the product did not make keeps the directory; that is no failure of ours.
     if (keepLearnedData || foreignFolder) return;
     char bare[pathCapacity];

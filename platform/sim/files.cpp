@@ -433,6 +433,7 @@ FindHandle findFirstFile(const char* pattern, FindData& data) {
         setError(errorPathNotFound);
         return invalidFind;
     }
+    if (injected("directory list")) return invalidFind;
     DIR* listing = opendir(hostDir.c_str());
     if (listing == nullptr) {
         setError(errorAccessDenied);

@@ -409,18 +409,20 @@ long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* d
     return regOk;
 }
 
+// Deletes fail by injection only where there is something to delete: Windows checks access
+// on what exists, and a delete of nothing says so whatever the rights.
 long regDeleteValue(RegKey key, const char* valueName) {
-    if (sim::faultHere("registry delete")) return regAccessDenied;
     sim::RegistryKey* found = nullptr;
     bool fullAccess = false;
     if (long status = keyOf(key, found, &fullAccess); status != regOk) return status;
+    if (found->values.count(sim::upperAscii(valueName ? valueName : "")) == 0) return regFileNotFound;
+    if (sim::faultHere("registry delete")) return regAccessDenied;
     if (!fullAccess || found->readOnly) return regAccessDenied;
     return found->values.erase(sim::upperAscii(valueName ? valueName : "")) > 0 ? regOk
                                                                              : regFileNotFound;
 }
 
 long regDeleteKey(RegKey parent, const char* subKey) {
-    if (sim::faultHere("registry delete")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
     if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
@@ -430,6 +432,7 @@ long regDeleteKey(RegKey parent, const char* subKey) {
     sim::Registry& r = registry();
     sim::RegistryKey* key = r.walk(hive, path);
     if (key == nullptr) return regFileNotFound;
+    if (sim::faultHere("registry delete")) return regAccessDenied;
     if (key->unreadable || key->readOnly || !key->subkeys.empty()) return regAccessDenied;
     std::string last = path.back();
     std::vector<std::string> parentPath(path.begin(), path.end() - 1);
@@ -481,7 +484,6 @@ long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView
 
 long regDeleteTree(RegKey parent, const char* subKey, RegView view) {
     if (subKey == nullptr || subKey[0] == '\0') return regInvalidParameter;
-    if (sim::faultHere("registry delete")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
     bool native = view == RegView::native64;
@@ -492,6 +494,7 @@ long regDeleteTree(RegKey parent, const char* subKey, RegView view) {
     std::vector<std::string> parentPath(path.begin(), path.end() - 1);
     sim::RegistryKey* above = r.walk(hive, parentPath);
     if (above == nullptr || r.walk(hive, path) == nullptr) return regFileNotFound;
+    if (sim::faultHere("registry delete")) return regAccessDenied;
     return deleteSubtree(hive, *above, path.back(), path);
 }
 

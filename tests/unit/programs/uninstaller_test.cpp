@@ -27,17 +27,6 @@ const std::string tip = "SOFTWARE\\Microsoft\\CTF\\TIP\\" + clsid;
 const std::string classKey = "SOFTWARE\\Classes\\CLSID\\" + clsid;
 const std::string keyboard = "{34745C63-B2F0-4784-8B67-5E12C8701A31}";
 
-// Everything a test can see of the machine: files with contents, folders, registry keys and
-// values in every view (the raw tree holds Wow6432Node).
-using Snapshot = std::map<std::string, std::string>;
-
-void dumpKey(const sim::RegistryKey& key, const std::string& path, Snapshot& out) {
-    out[path + "\\"] = "";
-    for (const auto& [name, value] : key.values)
-        out[path + "\\:" + sim::upperAscii(name)] = std::to_string(value.type) + ":" + value.data;
-    for (const auto& [name, child] : key.subkeys) dumpKey(*child, path + "\\" + name, out);
-}
-
 class Uninstaller : public LayoutTest {
 protected:
     std::string dir() { return m().is64Bit() ? "C:\\Program Files\\vornel8\\" : "C:\\Program Files\\vornel8\\"; }
@@ -81,38 +70,6 @@ protected:
         m().processes.modules["vornsrf6.dll"] = {64, keys, {tip, classKey}};
     }
 
-    Snapshot snapshot() {
-        Snapshot out;
-        std::filesystem::path root = m().root();
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-            std::string path = std::filesystem::relative(entry.path(), root).string();
-            // The logs of the runs.
-            if (path.rfind("c/temp", 0) == 0) continue;
-            if (entry.is_directory()) {
-                out[path + "/"] = "";
-            } else {
-                std::ifstream in(entry.path(), std::ios::binary);
-                std::stringstream bytes;
-                bytes << in.rdbuf();
-                out[path] = bytes.str();
-            }
-        }
-        for (sim::Hive hive : {sim::Hive::localMachine, sim::Hive::currentUser, sim::Hive::users})
-            dumpKey(*reg().walk(hive, {}), "hive" + std::to_string(static_cast<int>(hive)), out);
-        return out;
-    }
-    // What differs, each side named: "+" only after, "-" only before, "~" changed.
-    static std::vector<std::string> difference(const Snapshot& before, const Snapshot& after) {
-        std::vector<std::string> out;
-        for (const auto& [name, value] : after) {
-            auto it = before.find(name);
-            if (it == before.end()) out.push_back("+" + name);
-            else if (it->second != value) out.push_back("~" + name);
-        }
-        for (const auto& [name, value] : before)
-            if (after.find(name) == after.end()) out.push_back("-" + name);
-        return out;
-    }
     // The host-relative names of the install directory and files in it.
     std::string hostDir() { return "c/Program Files/vornel8"; }
 
