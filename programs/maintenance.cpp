@@ -213,6 +213,7 @@ void repairRegistration(const InstallationCheck& check) {
         writeTipCategories();
     }
     if (has(check, FindingKind::uninstallEntryMissing)) writeUninstallEntry(placeRepairProgram());
+    else if (has(check, FindingKind::layoutMissing)) recordLayouts();
 }
 
 // The path file's directory with its backslash, when it is one the setup can have made (as the

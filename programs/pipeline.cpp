@@ -160,6 +160,7 @@ void imeInstallSequence() {
         locateInPreloadList();
         moveProductToSecondPlace();
     }
+    recordLayouts();
     installFiles(1);
 }
 

@@ -138,6 +138,23 @@ void locateInstallation(char* dir) {
 
 constexpr size_t layoutIdsCapacity = 16;
 
+// The layouts the install recorded whose keys an earlier, interrupted run removed: their
+// preload entries are still the product's. A recorded id whose key is there now and not ours
+// (findProductLayouts passed it over) is another input method's.
+void addRecordedLayouts(char (*ids)[layoutIdCapacity], size_t& count) {
+    char recorded[8][layoutIdCapacity];
+    size_t found = recordedLayouts(recorded, 8);
+    for (size_t r = 0; r < found && count < layoutIdsCapacity; ++r) {
+        bool known = false;
+        for (size_t i = 0; i < count && !known; ++i) known = sameTextIgnoringCase(ids[i], recorded[r]);
+        char key[96];
+        if (known || !formatText(key, sizeof key, "%s\\%s", keyboardLayoutsKey, recorded[r]) ||
+            registryKeyExists(plat::hkeyLocalMachine, key))
+            continue;
+        copyText(ids[count++], layoutIdCapacity, recorded[r]);
+    }
+}
+
 void removeEverything(const char* dir, bool keepLearnedData, RemovalTally& tally) {
     // The server quits and its program is moved aside; its copy goes with the directory.
     copyText(state.installDir, dirCapacity, dir);
@@ -147,12 +164,16 @@ void removeEverything(const char* dir, bool keepLearnedData, RemovalTally& tally
     char ids[layoutIdsCapacity][layoutIdCapacity];
     size_t idCount = 0;
     countRegistryRemoval(tally, removeKeyboardLayouts(ids, layoutIdsCapacity, &idCount), "keyboard layout");
+    addRecordedLayouts(ids, idCount);
     if (idCount > 0) countRegistryRemoval(tally, removeFromPreloadLists(ids, idCount), "preload list");
     removeSystemModules(tally);
-    countRegistryRemoval(tally, removeSystemEntries(), "uninstall entry, Run value, marker");
     removeInstallDirectory(dir, keepLearnedData, tally);
     removePathFiles(tally);
     removeAsideUninstallers(tally);
+    // Last: until all the rest is gone the entry stays, with the uninstaller it runs, so that
+    // the uninstall can be run again to finish it.
+    countRegistryRemoval(tally, removeSystemEntries(tally.failed > 0), "uninstall entry, Run value, marker");
+    if (tally.failed > 0) logLine(u"uninstall entry kept");
 }
 
 int finish(int code) {
@@ -209,7 +230,8 @@ int runUninstaller(const char* commandLine) {
     RemovalTally tally;
     removeEverything(dir, keep, tally);
     // Its own file last; that it may have to wait for the restart needs no restart of the user.
-    onRemoval(removeOwnProgram(), "vorndel8.exe");
+    // Kept while the uninstall entry is.
+    if (tally.failed == 0) onRemoval(removeOwnProgram(), "vorndel8.exe");
 
     std::u16string report = in(removed);
     if (keep && plat::getFileAttributes(dir) != plat::invalidAttributes)

@@ -1,5 +1,6 @@
 #include "registration/system_entries.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -10,6 +11,8 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "registration/keyboard_layout.h"
+#include "registration/registry_text.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ using plat::RegAccess;
 using plat::ScopedKey;
 
 constexpr const char* markerName = "qvtk8800";
+constexpr const char* layoutsValue = "KeyboardLayouts";
 constexpr const char* uninstallEntryKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8";
 constexpr const char* companionKey = "SOFTWARE\\vornel8";
@@ -231,6 +235,43 @@ void writeUninstallEntry(bool repairProgramPlaced) {
     ScopedKey entry;
     if (plat::regCreateKeyW(uninstall.get(), u"vornqwb8", entry.receive()) != plat::regOk) return;
     for (const EntryValue& value : entryValues) writeEntryValue(entry.get(), value, repairProgramPlaced);
+    entry.close();
+    recordLayouts();
+}
+
+void recordLayouts() {
+    ScopedKey entry;
+    if (!plat::openKey(plat::hkeyLocalMachine, uninstallEntryKey, RegAccess::all, entry)) return;
+    char ids[8][layoutIdCapacity];
+    size_t count = findProductLayouts(ids, 8);
+    char list[8 * layoutIdCapacity] = {};
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0) appendText(list, " ");
+        appendText(list, ids[i]);
+    }
+    if (count > 0) plat::regSetText(entry.get(), layoutsValue, list);
+    else plat::regDeleteValue(entry.get(), layoutsValue);
+}
+
+size_t recordedLayouts(char ids[][layoutIdCapacity], size_t capacity) {
+    ScopedKey entry;
+    char list[8 * layoutIdCapacity];
+    if (!plat::openKey(plat::hkeyLocalMachine, uninstallEntryKey, RegAccess::read, entry) ||
+        readRegistryText(entry.get(), layoutsValue, list, sizeof list) != plat::regOk)
+        return 0;
+    size_t count = 0;
+    for (const char* at = list; *at != '\0' && count < capacity;) {
+        size_t length = std::strcspn(at, " ");
+        bool id = length == 8;
+        for (size_t i = 0; id && i < length; ++i) id = std::isxdigit(static_cast<unsigned char>(at[i])) != 0;
+        if (id) {
+            std::memcpy(ids[count], at, length);
+            ids[count++][length] = '\0';
+        }
+        at += length;
+        while (*at == ' ') ++at;
+    }
+    return count;
 }
 
 bool uninstallEntryExists() {
@@ -239,12 +280,9 @@ bool uninstallEntryExists() {
                             entry.receive()) != plat::regFileNotFound;
 }
 
-int removeSystemEntries() {
+int removeSystemEntries(bool keepUninstallEntry) {
     int removed = 0;
     bool failed = false;
-    tallyStatus(plat::regDeleteTree(plat::hkeyLocalMachine, uninstallEntryKey,
-                                    plat::RegView::process),
-                removed, failed);
     removeValue(runKey, "vrvksjgl", removed, failed);
     removeValue(postPlatformKey, markerName, removed, failed);
     // What the 64-bit companion writes for the 64-bit module, in the native view; the product's
@@ -254,6 +292,10 @@ int removeSystemEntries() {
     if (is64BitWindows())
         tallyStatus(plat::regDeleteTree(plat::hkeyLocalMachine, companionKey, plat::RegView::native64),
                     removed, failed);
+    // The entry last, and only when the rest went: it is what runs the uninstaller again.
+    if (!keepUninstallEntry && !failed)
+        tallyStatus(plat::regDeleteTree(plat::hkeyLocalMachine, uninstallEntryKey, plat::RegView::process), removed,
+                    failed);
     return failed ? -1 : removed;
 }
 

@@ -2,12 +2,22 @@
 // the uninstall entry, the start-up command and the version marker among the user-agent
 // tokens. All silent: a key that cannot be opened or made ends the operation.
 #pragma once
+#include <cstddef>
+
+#include "common/install_state.h"  // layoutIdCapacity
 
 // The uninstall entry "vornqwb8" with everything Windows' lists of programs show: the name,
 // version, publisher, icon, location, size and the uninstaller's commands.
 // With `repairProgramPlaced` (the setup's copy "vornsetup.exe" is in the install directory) the
 // entry offers the repair ("ModifyPath"); without, it says there is none ("NoRepair").
+// The entry also records the product's keyboard layouts as they are then ("KeyboardLayouts",
+// their ids separated by blanks), so that an uninstall finds their preload entries after an
+// earlier, interrupted one removed the layouts themselves.
 void writeUninstallEntry(bool repairProgramPlaced = false);
+// Records the layouts as they are now in the entry, when there is one (after a registration).
+void recordLayouts();
+// The layout ids the entry records (eight hex digits each; anything else is passed over).
+size_t recordedLayouts(char ids[][layoutIdCapacity], size_t capacity);
 // "vrvksjgl" under Run: the command that starts the product's program at logon.
 void writeRunValue(const char* commandLine);
 void writeUserAgentMarker();
@@ -17,4 +27,5 @@ bool uninstallEntryExists();
 // Removes the uninstall entry with all its values, and of the shared keys only the product's
 // values: "vrvksjgl" under Run and the marker "qvtk8800". Returns the number removed, 0 when
 // none was there, -1 when one could not be removed (the others are removed all the same).
-int removeSystemEntries();
+// `keepUninstallEntry`: the entry stays, for another run of the uninstaller.
+int removeSystemEntries(bool keepUninstallEntry = false);

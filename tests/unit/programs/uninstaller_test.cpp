@@ -223,6 +223,26 @@ TEST_F(Uninstaller, BeforeTheRestartASecondRunWaitsAndASetupKeepsItsFiles) {
     EXPECT_EQ(difference(installed, snapshot()), std::vector<std::string>{"-c/windows/system32/vornel2.ime"});
 }
 
+TEST_F(Uninstaller, AFailedRunKeepsItsEntryAndTheNextFinishesIt) {
+    machine(sim::Os::xp32);
+    Snapshot before = snapshot();
+    installIme();
+    const std::string entry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8";
+    // Windows puts an installed IME into the user's list; the simulated IMM, like Wine's, does not.
+    ASSERT_EQ(findLayoutIds().size(), 1u);
+    setPreload({"00000409", sim::lowerAscii(findLayoutIds()[0]), "E0300804"});
+    reg().find(sim::Hive::currentUser, userList)->readOnly = true;
+    EXPECT_EQ(runUninstaller("/S /REMOVEDATA"), uninstallFailed);
+    EXPECT_TRUE(reg().exists(sim::Hive::localMachine, entry));
+    EXPECT_TRUE(m().exists("C:\\windows\\vorndel8.exe"));
+    EXPECT_TRUE(findLayoutIds().empty());  // the layout itself went, its preload entry did not
+
+    // The layout the install recorded leads the next run to the entry left behind.
+    reg().find(sim::Hive::currentUser, userList)->readOnly = false;
+    EXPECT_EQ(runUninstaller("/S /REMOVEDATA"), uninstallRemoved);
+    EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{});
+}
+
 TEST_F(Uninstaller, RefusalsChangeNothing) {
     struct Case {
         const char* name;
