@@ -35,8 +35,10 @@ bool processorFault(DWORD code) {
     }
 }
 
-// The thread the notifier was set on: the install's. A fault there is reported wherever it
-// happened, in this program's code, the C runtime or a Windows DLL handed a bad argument.
+// The thread the notifier was set on: the install's. A fault there is reported when it would
+// end the program: unhandled, wherever it happened (this program's code, the C runtime, a Windows
+// DLL handed a bad argument). Windows' DLLs meet faults of their own that they handle themselves;
+// those are no fault of the install's.
 DWORD notifiedThread = 0;
 
 void notifyFault() {
@@ -53,15 +55,27 @@ bool absorb() {
     longjmp(*scope, 1);
 }
 
+// Whether the address is in this program's own image, whose code handles no fault.
+bool inOwnImage(const void* address) {
+    auto base = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    auto at = reinterpret_cast<const BYTE*>(address);
+    return at >= base && at < base + headers->OptionalHeader.SizeOfImage;
+}
+
+// First in line: an absorbing scope takes any fault, and a fault in our own code is reported
+// here, before the caller of a window procedure can swallow it (64-bit Windows does so for
+// 32-bit callbacks). A fault elsewhere waits for the last-chance filter.
 LONG CALLBACK onException(EXCEPTION_POINTERS* pointers) {
     if (!processorFault(pointers->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
     absorb();
-    notifyFault();
+    if (inOwnImage(pointers->ExceptionRecord->ExceptionAddress)) notifyFault();
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Where vectored handlers do not exist (before Windows XP), the last-chance filter; it sees
-// only the faults nothing else handled, which are the ones that end the program.
+// The last-chance filter sees only the faults nothing else handled, which are the ones that
+// end the program; before Windows XP (no vectored handlers) it also absorbs.
 LPTOP_LEVEL_EXCEPTION_FILTER earlierFilter = nullptr;
 
 LONG WINAPI onUnhandled(EXCEPTION_POINTERS* pointers) {
@@ -80,7 +94,7 @@ void installHandler() {
     using Add = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
     auto add = reinterpret_cast<Add>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "AddVectoredExceptionHandler")));
-    if (add != nullptr && add(1, onException) != nullptr) return;
+    if (add != nullptr) add(1, onException);
     earlierFilter = SetUnhandledExceptionFilter(onUnhandled);
 }
 

@@ -299,3 +299,10 @@ def test_system_entries_read_back_exactly(machine, bin_dir):
     assert markers["qvtk8800"] == (1, b"")
     # All of it in the 32-bit view only.
     assert m.registry_values(rf"{version}\Uninstall\vornqwb8", 64) is None
+
+
+def test_a_wait_for_a_program_answers_its_messages(machine, bin_dir):
+    """regsvr32 of a module that sends to every top-level window ends while the setup waits."""
+    m = machine("xp-32")
+    run = probe(m, bin_dir, "wait")
+    assert run.exit_code == 0, run.output

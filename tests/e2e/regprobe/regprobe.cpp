@@ -4,6 +4,10 @@
 //   vornregprobe layout        registerKeyboardLayout
 //   vornregprobe textservice   registerTextService, then verifyTextService (exit 1 if it failed)
 //   vornregprobe entries       the uninstall entry, the Run value and the user-agent marker
+//   vornregprobe wait          with a top-level window of its own, runs "vornregprobe broadcast"
+//                              through runAndWait (20 s): 0 when it ended, 1 when not
+//   vornregprobe broadcast     sends a message to every top-level window and returns when all
+//                              have taken it
 //   vornregprobe dump ROOT KEY [32|64]
 //                              one line per value: name, type, stored bytes in hexadecimal
 #include <windows.h>
@@ -16,6 +20,7 @@
 #include "common/install_state.h"
 #include "common/locations.h"
 #include "common/text.h"
+#include "platform/process.h"
 #include "platform/system.h"
 #include "registration/keyboard_layout.h"
 #include "registration/system_entries.h"
@@ -82,6 +87,25 @@ int dump(const char* rootName, const char* key, int view) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const char* command = argv[1];
+    if (std::strcmp(command, "broadcast") == 0) {
+        SendMessageA(HWND_BROADCAST, WM_NULL, 0, 0);
+        return 0;
+    }
+    if (std::strcmp(command, "wait") == 0) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "vornprobe";
+        RegisterClassA(&windowClass);
+        HWND window = CreateWindowExA(0, "vornprobe", "vornprobe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                      nullptr, windowClass.hInstance, nullptr);
+        if (window == nullptr) return 2;
+        char self[MAX_PATH];
+        char line[MAX_PATH + 16];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        wsprintfA(line, "\"%s\" broadcast", self);
+        return plat::runAndWait(line, SW_HIDE, 20000) ? 0 : 1;
+    }
     if (std::strcmp(command, "dump") == 0 && argc >= 4)
         return dump(argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 0);
     prepare();
