@@ -83,8 +83,11 @@ constexpr DWORD kPollMs = 50;
 // A click can be lost if it arrives while the box is still being set up;
 // a box still there after this long gets the same button again.
 constexpr ULONGLONG kReclickMs = 1500;
-// How long a command looks for its window or edit control.
+// How long a step waits for the program to be idle before it goes on anyway.
 constexpr ULONGLONG kPatienceMs = 20000;
+// How long a command looks for its window or edit control: in an emulated machine a setup that
+// backs up the learnt data first can take a minute to show its window.
+constexpr ULONGLONG kFindPatienceMs = 120000;
 // GONE waits for another program to end, which may take longer than a window takes to appear.
 constexpr ULONGLONG kGonePatienceMs = 120000;
 // How long SHOT waits for the harness.
@@ -772,7 +775,7 @@ private:
 
     // The command could not find what it needs: note it and go on.
     bool gaveUp(ULONGLONG now, Fields fields, const std::wstring& what) {
-        if (now - stepStarted_ < kPatienceMs) return false;
+        if (now - stepStarted_ < kFindPatienceMs) return false;
         fields.push_back({"error", L"line " + std::to_wstring(current()->line) + L": " + what});
         transcript_.write(fields);
         finish(now);
