@@ -54,8 +54,9 @@ struct InstallState {
     const uint8_t* payload = nullptr;
     uint32_t payloadSize = 0;
     uint32_t backupState = 0;  // 0 none, 1 backed up, 2 the user keeps the earlier data
-    // A learnt file of the earlier installation could not be backed up: the install leaves the
-    // learnt files where they are instead of overwriting them.
+    // A learnt file of the earlier installation is not in the backup: the install leaves the
+    // learnt files where they are instead of overwriting them. 1: one could not be packed (a
+    // failure); 2: one is larger than a restore can unpack, which is no failure.
     uint8_t learnedDataUnsaved = 0;
     int32_t progressPosition = 0;
     int32_t progressTotal = 0;

@@ -18,6 +18,8 @@ const LearnedDataFile learnedDataFiles[] = {
     {"ftpyzdym.txt", "ftpyzdym.txt", false}, {"cwb.ov1", "cwb.ov1", false},
     {"vornpymb.ov1", "vornpymb.ov1", false}, {"vrgbkbh.vrh", "vrgbkbh.vrh", false},
     {"vrszsj05.vrh", "vrszsj05.vrh", false}, {"vrszsj06.vrh", "vrszsj06.vrh", false},
+    // The Pinyin edition learns into its library as the Wubi one does; last, as it is the largest.
+    {"vornpyck.vrh", "vornpyck.vrh", false},
 };
 const size_t learnedDataFileCount = sizeof learnedDataFiles / sizeof learnedDataFiles[0];
 
@@ -32,7 +34,7 @@ bool isUserDataFile(const char* name) {
     if (name == nullptr) return false;
     for (const LearnedDataFile& file : learnedDataFiles)
         if (sameTextIgnoringCase(file.name, name) || sameTextIgnoringCase(file.packedName, name)) return true;
-    for (const char* other : {"vornpyck.vrh", "vornpyck.bak", "vorncyzk.dat", "vornpyck.dat", backupFileName})
+    for (const char* other : {"vornpyck.bak", "vorncyzk.dat", "vornpyck.dat", backupFileName})
         if (sameTextIgnoringCase(other, name)) return true;
     return false;
 }

@@ -18,8 +18,7 @@ constexpr const char* backupFileName = "vornback.vrz";
 // True when the name (compared without regard to ASCII case) is one of the learnt files.
 bool isLearnedDataFile(const char* name);
 // The user's files, the one list every step goes by: the learnt files under their own names and
-// the names the backup packs them as, the Pinyin edition's phrase library (it learns as the Wubi
-// one does, though the backup never packs it) and its copy, the libraries' working copies and
-// the backup itself. No check calls them damaged, no repair or install overwrites them, and an
+// the names the backup packs them as, the Pinyin library's copy, the libraries' working copies
+// and the backup itself. No check calls them damaged, no repair or install overwrites them, and an
 // uninstall that keeps the data keeps them.
 bool isUserDataFile(const char* name);

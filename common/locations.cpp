@@ -2,10 +2,14 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "common/text.h"
 #include "common/file_ops.h"
+#include "common/setup_log.h"
 #include "platform/files.h"
+#include "platform/security.h"
+#include "platform/ui.h"
 
 namespace {
 
@@ -14,11 +18,39 @@ constexpr const char* installFolderName = "vornel8\\";
 // Private path buffers of the path-file operations: the Windows directory (200) plus the name.
 constexpr size_t pathCapacity = 260;
 
-void writeTextFile(const char* path, const char* text) {
-    plat::FileHandle file = plat::lcreat(path, 0);
-    if (file == plat::fileError) return;
-    plat::lwrite(file, text, static_cast<unsigned>(std::strlen(text)));
+// Read by all, changed by administrators and the system only: the folder is made in a root any
+// user may write to.
+constexpr const char* pathFolderSddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)(A;OICI;0x1200a9;;;BU)";
+
+// The second path file's folder ("<drive>\vornel8\"), which any user may make first: made here
+// with an access list users cannot change, or a plain folder given that list; never a junction,
+// whose target the write would reach.
+bool ownPathFileFolder(const char* dir) {
+    char bare[dirCapacity];
+    copyText(bare, sizeof bare, dir);
+    size_t length = std::strlen(bare);
+    if (length > 0 && bare[length - 1] == '\\') bare[length - 1] = '\0';
+    uint32_t attributes = plat::getFileAttributes(bare);
+    if (attributes == plat::invalidAttributes) return plat::createDirectoryWithSddl(bare, pathFolderSddl);
+    if ((attributes & plat::attrReparsePoint) != 0 || (attributes & plat::attrDirectory) == 0) return false;
+    return plat::setProtectedAccess(bare, pathFolderSddl);
+}
+
+// Written whole under a name of its own, then put in place in one step: a write that fails
+// leaves the earlier file as it was, never an empty or a cut one. A link left under either name
+// is replaced, never written through.
+bool writeTextFile(const char* path, const char* text) {
+    char building[pathCapacity + 8];
+    if (!formatText(building, sizeof building, "%s.new", path)) return false;
+    plat::deleteFile(building);
+    plat::FileHandle file = plat::lcreat(building, 0);
+    if (file == plat::fileError) return false;
+    size_t length = std::strlen(text);
+    bool ok = plat::lwrite(file, text, static_cast<unsigned>(length)) == length;
     plat::lclose(file);
+    ok = ok && plat::moveFileReplacing(building, path);
+    if (!ok) plat::deleteFile(building);
+    return ok;
 }
 
 }  // namespace
@@ -83,32 +115,40 @@ void removePathFiles(RemovalTally& tally) {
         removeCounted(tally, path);
     findPathFileDrive(dir, dirCapacity);
     if (dir[0] == '\0' || !formatText(path, sizeof path, "%s%s", dir, pathFileName)) return;
+    // A junction of the folder's name is not ours to follow: the setup never wrote through one.
+    dir[std::strlen(dir) - 1] = '\0';
+    uint32_t attributes = plat::getFileAttributes(dir);
+    if (attributes != plat::invalidAttributes && (attributes & plat::attrReparsePoint) != 0) return;
     if (removeCounted(tally, path) == Removal::absent) return;
     // The folder is the product's only when the path file was all it held: one that still
     // holds something else stays, one that is empty and stays is not removed.
-    dir[std::strlen(dir) - 1] = '\0';
     constexpr uint32_t errorDirNotEmpty = 145;
     if (!plat::removeDirectory(dir) && plat::lastError() != errorDirNotEmpty)
         countRemoval(tally, Removal::failed, dir);
 }
 
-void writePathFile() {
+bool writePathFile() {
     char path[pathCapacity];
     plat::getWindowsDirectory(state.systemDir, dirCapacity);
     formatText(path, sizeof path, "%s\\%s", state.systemDir, pathFileName);
     if (state.installDir[0] != '\0' && !endsWithBackslash(state.installDir))
         appendText(state.installDir, "\\");
-    writeTextFile(path, state.installDir);
+    bool written = writeTextFile(path, state.installDir);
 
     plat::getSystemDirectory(state.systemDir, dirCapacity);
-    if (state.osMajorVersion < 6) return;
+    if (state.osMajorVersion < 6) return written;
 
     char dir[dirCapacity];
     findPathFileDrive(dir, sizeof dir);
-    if (dir[0] != '\0') plat::createDirectory(dir);
+    if (dir[0] != '\0' && !ownPathFileFolder(dir)) {
+        std::u16string fields[] = {u"second path file not written: its folder is not the setup's own",
+                                   plat::wideFromAnsi(dir)};
+        logFields(fields, 2);
+        return false;
+    }
     // No fixed drive among g: to c: leaves the bare name, in the current directory.
     formatText(path, sizeof path, "%s%s", dir, pathFileName);
-    writeTextFile(path, state.installDir);
+    return writeTextFile(path, state.installDir) && written;
 }
 
 void readPathFile(int target) {

@@ -14,7 +14,9 @@ constexpr int targetSystem32Bit = 3;   // system directory of 32-bit Windows
 constexpr const char* pathFileName = "vornpat8.vrh";
 
 const char* computeInstallDir();
-void writePathFile();
+// Both path files (the second from Vista on) name installDir; false when one could not be
+// written, which then keeps what it held before.
+bool writePathFile();
 // Target 1: into previousInstallDir; target 0: into installDir.
 void readPathFile(int target);
 // "x:\vornel8\" for the first fixed drive among g, f, e, d, c; empty when there is none.

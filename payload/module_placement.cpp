@@ -2,12 +2,15 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "common/install_state.h"
 #include "common/learned_data.h"
 #include "common/locations.h"
+#include "common/outcome.h"
 #include "common/product.h"
 #include "common/progress.h"
+#include "common/setup_log.h"
 #include "common/text.h"
 #include "payload/extraction.h"
 #include "payload/installed_files.h"
@@ -117,27 +120,32 @@ const char* imeSource(int secondPass, bool sixtyFour) {
 
 }  // namespace
 
-void patchVersionLabel(const char* path) {
-    if (state.workBuffer == nullptr) return;
+bool patchVersionLabel(const char* path) {
+    if (state.workBuffer == nullptr) return false;
     plat::FileHandle file = plat::lopen(path, plat::ofRead);
-    if (file == plat::fileError) return;
+    if (file == plat::fileError) return false;
     // A file larger than the limit is left as it is rather than cut short.
     long size = plat::llseek(file, 0, plat::seekEnd);
-    plat::llseek(file, 0, plat::seekSet);
-    if (size < 0 || static_cast<size_t>(size) > versionPatchLimit) {
+    bool rewound = plat::llseek(file, 0, plat::seekSet) == 0;
+    if (size < 0 || !rewound) {
         plat::lclose(file);
-        return;
+        return false;
+    }
+    if (static_cast<size_t>(size) > versionPatchLimit) {
+        plat::lclose(file);
+        return true;
     }
     unsigned read = plat::lread(file, state.workBuffer, versionPatchLimit);
     plat::lclose(file);
-    if (read == plat::ioError) return;
+    if (read != static_cast<unsigned>(size)) return false;
 
     uint8_t* bytes = state.workBuffer;
     patchVersionLabelBytes(bytes, read);
     plat::FileHandle out = plat::lcreat(path, 0);
-    if (out == plat::fileError) return;
-    plat::lwrite(out, bytes, read);
+    if (out == plat::fileError) return false;
+    bool written = plat::lwrite(out, bytes, read) == read;
     plat::lclose(out);
+    return written;
 }
 
 void copyModuleVerified(const char* sourceName, const char* targetName, int code) {
@@ -169,7 +177,8 @@ void placeImeModules(int secondPass) {
     } else {
         char path[pathCapacity];
         installPath("setupw64.exe", path, sizeof path);
-        patchVersionLabel(path);
+        // Left unpatched, the companion would write the old version: as good as not copied.
+        if (!patchVersionLabel(path)) reportNotCopied("setupw64.exe");
     }
 }
 
@@ -220,8 +229,13 @@ void installFiles(int secondPass) {
     advanceProgress();
     copyModuleVerified("vorndel8.exe", "vorndel8.exe", targetWindowsDir);
     advanceProgress();
-    // The setup's own copy first: the entry offers the repair through it.
-    writeUninstallEntry(placeRepairProgram());
+    // The setup's own copy first: the entry offers the repair through it. Without the entry
+    // nothing can uninstall the product: a failure of the install.
+    if (!writeUninstallEntry(placeRepairProgram())) {
+        std::u16string fields[] = {u"uninstall entry not written"};
+        logFields(fields, 1);
+        noteOutcome(exitOtherFailure);
+    }
     advanceProgress();
 }
 

@@ -26,6 +26,8 @@ constexpr uint32_t attrSystem = 0x04;
 constexpr uint32_t attrDirectory = 0x10;
 constexpr uint32_t attrArchive = 0x20;
 constexpr uint32_t attrNormal = 0x80;
+// A junction, mount point or symbolic link: opening a path through it reaches its target.
+constexpr uint32_t attrReparsePoint = 0x400;
 constexpr uint32_t invalidAttributes = 0xFFFFFFFFu;
 
 constexpr uint32_t errorFileNotFound = 2;

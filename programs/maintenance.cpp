@@ -212,7 +212,7 @@ void repairRegistration(const InstallationCheck& check) {
         registerTextService();
         writeTipCategories();
     }
-    if (has(check, FindingKind::uninstallEntryMissing)) writeUninstallEntry(placeRepairProgram());
+    if (has(check, FindingKind::uninstallEntryMissing)) (void)writeUninstallEntry(placeRepairProgram());
     else if (has(check, FindingKind::layoutMissing)) recordLayouts();
 }
 
@@ -275,7 +275,8 @@ int repair(const InstallationCheck& before, bool silent) {
     }
     // The record of the installation, as the install writes it (the administrator check may have
     // rewritten it with another directory).
-    writePathFile();
+    bool recorded = writePathFile();
+    if (!recorded) logNote(u"path file not written", state.installDir);
     if (!silent) endUnattended();
 
     std::unique_ptr<InstallationCheck> after = newCheck();
@@ -300,7 +301,7 @@ int repair(const InstallationCheck& before, bool silent) {
         }
         if (code == exitHealthy) code = exitModuleFailed;
     }
-    if (!restartListClear && code == exitHealthy) code = exitOtherFailure;
+    if ((!restartListClear || !recorded) && code == exitHealthy) code = exitOtherFailure;
     if (silent) return code;
     std::u16string text;
     if (doneCount > 0) {

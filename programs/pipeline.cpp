@@ -77,7 +77,12 @@ void coreInstall() {
         logFields(fields, 1);
         noteOutcome(exitOtherFailure);
     }
-    writePathFile();
+    // The record every later run finds the installation by.
+    if (!writePathFile()) {
+        std::u16string fields[] = {u"path file not written"};
+        logFields(fields, 1);
+        noteOutcome(exitOtherFailure);
+    }
     createSecuredDirectory(state.installDir);
     grantUserFullAccess(state.installDir);
     char filer[dirCapacity + 8];

@@ -226,17 +226,23 @@ void removeValue(const char* keyPath, const char* valueName, int& removed, bool&
 
 }  // namespace
 
-void writeUninstallEntry(bool repairProgramPlaced) {
-    ScopedKey uninstall;
-    if (plat::regOpenKeyW(plat::hkeyLocalMachine,
-                          u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                          RegAccess::read, uninstall.receive()) != plat::regOk)
-        return;
+bool writeUninstallEntry(bool repairProgramPlaced) {
     ScopedKey entry;
-    if (plat::regCreateKeyW(uninstall.get(), u"vornqwb8", entry.receive()) != plat::regOk) return;
+    if (plat::regCreateKeyW(plat::hkeyLocalMachine, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8",
+                            entry.receive()) != plat::regOk)
+        return false;
     for (const EntryValue& value : entryValues) writeEntryValue(entry.get(), value, repairProgramPlaced);
+    // What Windows' list of programs and a deployment tool need of it, read back.
+    bool usable = true;
+    for (const char* name : {"DisplayName", "UninstallString", "QuietUninstallString"}) {
+        uint32_t type = plat::regNone;
+        uint32_t size = 0;
+        usable = usable && plat::regQueryValue(entry.get(), name, &type, nullptr, &size) == plat::regOk &&
+                 type == plat::regSz && size > 2;
+    }
     entry.close();
     recordLayouts();
+    return usable;
 }
 
 void recordLayouts() {

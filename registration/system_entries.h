@@ -13,7 +13,8 @@
 // The entry also records the product's keyboard layouts as they are then ("KeyboardLayouts",
 // their ids separated by blanks), so that an uninstall finds their preload entries after an
 // earlier, interrupted one removed the layouts themselves.
-void writeUninstallEntry(bool repairProgramPlaced = false);
+// False when the entry could not be made with its name and uninstall commands.
+bool writeUninstallEntry(bool repairProgramPlaced = false);
 // Records the layouts as they are now in the entry, when there is one (after a registration).
 void recordLayouts();
 // The layout ids the entry records (eight hex digits each; anything else is passed over).

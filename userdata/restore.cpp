@@ -19,6 +19,9 @@ constexpr size_t pathCapacity = previousDirCapacity + 16;
 constexpr size_t minimumBackupSize = 100;
 constexpr size_t backupSlack = 200;
 constexpr const char* phraseBackupName = "vorncyzk.bak";
+static_assert(learnedFileSizeLimit <=
+                  workBufferSize - scratchNameField - scratchDigestGap - md5TextSize,
+              "every learnt file the backup packs can be unpacked again");
 
 // The digest of what extraction meant to write for an entry: the stored one, except for the
 // phrase library, which is brought into its stored form on the way. False when that library

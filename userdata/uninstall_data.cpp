@@ -76,11 +76,10 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
     if (keepLearnedData) {
         copyText(state.previousInstallDir, previousDirCapacity, dir);
         backupUserData();
-        // Nothing learnt there (nothing packed, nothing failed) needs no backup.
-        if (state.learnedDataUnsaved != 0) {
-            backupComplete = false;
-            countRemoval(tally, Removal::failed, backupFileName);
-        }
+        // Nothing learnt there (nothing packed, nothing failed) needs no backup. A file only
+        // too large to pack stays where it is: the ".bak" copies stay too, but nothing failed.
+        backupComplete = state.learnedDataUnsaved == 0;
+        if (state.learnedDataUnsaved == 1) countRemoval(tally, Removal::failed, backupFileName);
     }
     unsigned restartBefore = tally.atRestart + tally.waiting;
     bool foreignFolder = false;

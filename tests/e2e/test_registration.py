@@ -301,6 +301,14 @@ def test_system_entries_read_back_exactly(machine, bin_dir):
     assert m.registry_values(rf"{version}\Uninstall\vornqwb8", 64) is None
 
 
+def test_a_fault_windows_handles_itself_is_not_reported(machine, bin_dir):
+    """The fault report is for faults that end the program, not for one a Windows DLL handles."""
+    m = machine("xp-32")
+    result = m.wine(vornwine.windows_path_of_host(bin_dir / PROBE), "handled-fault")
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.split() == ["done"], result.stdout
+
+
 def test_a_wait_for_a_program_answers_its_messages(machine, bin_dir):
     """regsvr32 of a module that sends to every top-level window ends while the setup waits."""
     m = machine("xp-32")

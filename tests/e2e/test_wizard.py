@@ -170,9 +170,9 @@ LEARNED = {
     "vornzdym.vrh": b"\x01\x02learned" * 50,
 }
 # What the first (silent) install leaves of the learnt files, with the four above: the 15
-# required files and the five optional ones the payload brings (not the user's "userck.txt",
-# "delck.txt", "vrszsj05.vrh" and "vrszsj06.vrh").
-RESTORED = box("智能Marl", "成功恢复了20个原有数据文件！")
+# required files, the five optional ones the payload brings (not the user's "userck.txt",
+# "delck.txt", "vrszsj05.vrh" and "vrszsj06.vrh") and the Pinyin library.
+RESTORED = box("智能Marl", "成功恢复了21个原有数据文件！")
 
 
 @pytest.mark.parametrize("keep", [True, False], ids=["keep", "discard"])

@@ -8,6 +8,9 @@
 //                              through runAndWait (20 s): 0 when it ended, 1 when not
 //   vornregprobe broadcast     sends a message to every top-level window and returns when all
 //                              have taken it
+//   vornregprobe handled-fault with the setup's fault notifier set, has Windows meet and handle a
+//                              fault of its own (IsBadReadPtr); prints "notified" if the notifier
+//                              ran, then "done"
 //   vornregprobe dump ROOT KEY [32|64]
 //                              one line per value: name, type, stored bytes in hexadecimal
 #include <windows.h>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "common/install_state.h"
+#include "platform/fault.h"
 #include "common/locations.h"
 #include "common/text.h"
 #include "platform/process.h"
@@ -105,6 +109,14 @@ int main(int argc, char** argv) {
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         wsprintfA(line, "\"%s\" broadcast", self);
         return plat::runAndWait(line, SW_HIDE, 20000) ? 0 : 1;
+    }
+    if (std::strcmp(command, "handled-fault") == 0) {
+        plat::setFaultNotifier([] { std::puts("notified"); });
+        // Inside kernel32: a fault Windows raises and handles itself, the program goes on.
+        BOOL bad = IsBadReadPtr(reinterpret_cast<const void*>(16), 4);
+        std::puts(bad ? "done" : "not faulted");
+        std::fflush(stdout);
+        return 0;
     }
     if (std::strcmp(command, "dump") == 0 && argc >= 4)
         return dump(argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 0);

@@ -34,7 +34,7 @@ TEST(ContainsWord, FoldsUpperCaseAndFindsEmbeddedWords) {
 TEST_F(Startup, SilentWordRunsTheCoreInstallWithoutAWindow) {
     m().resources["VRZ/QVTKVRZ"] =
         buildContainer({{"vorn320.ime", "32"}, {"vorn640.ime", "64"}, {"vornel4.ime", "el4"},
-                        {"vornel64.ime", "el64"}, {"vorndel8.exe", "uninstaller"}});
+                        {"vornel64.ime", "el64"}, {"vorndel8.exe", "uninstaller"}, {"setupw64.exe", "companion"}});
     EXPECT_EQ(run("SETVRSRF32"), 0);
     EXPECT_EQ(state.runMode, silentMode);
     EXPECT_TRUE(m().windowClasses.empty());

@@ -89,10 +89,10 @@ protected:
     void useIt() {
         for (const auto& [name, content] : learnedFiles()) m().writeFile(dir() + name, content);
     }
-    // What an uninstall that keeps the data leaves: the directory, the learnt files, the backup.
+    // What an uninstall that keeps the data leaves: the directory, the learnt files (the Pinyin
+    // library among them), the backup.
     std::vector<std::string> keptData() {
-        std::vector<std::string> names = {"+" + hostDir() + "/", "+" + hostDir() + "/vornback.vrz",
-                                          "+" + hostDir() + "/vornpyck.vrh"};
+        std::vector<std::string> names = {"+" + hostDir() + "/", "+" + hostDir() + "/vornback.vrz"};
         for (const auto& file : learnedFiles()) names.push_back("+" + hostDir() + "/" + file.first);
         std::sort(names.begin(), names.end());
         return names;

@@ -192,14 +192,15 @@ TEST_F(SystemEntries, AValueThatCannotBeRemovedFailsAndTheOthersGo) {
     EXPECT_FALSE(uninstallEntryExists());
 }
 
-TEST_F(SystemEntries, UninstallEntryNeedsItsParentAndTheWindowsDirectory) {
+TEST_F(SystemEntries, UninstallEntryIsWrittenWholeOrReportedNotWritten) {
+    // The list of programs' key is made when a damaged registry lacks it.
     reg().remove(Hive::localMachine, uninstall);
-    writeUninstallEntry();
-    EXPECT_FALSE(reg().exists(Hive::localMachine, uninstall));
-
-    reg().make(Hive::localMachine, uninstall);
+    EXPECT_TRUE(writeUninstallEntry());
+    EXPECT_NE(reg().text(Hive::localMachine, uninstall + "\\vornqwb8", "UninstallString"), "<missing>");
+    // A Windows directory too long for the commands leaves the entry without them: not written.
+    reg().remove(Hive::localMachine, uninstall);
     m().windowsDir = "C:\\" + std::string(100, 'w');
-    writeUninstallEntry();
+    EXPECT_FALSE(writeUninstallEntry());
     EXPECT_EQ(reg().text(Hive::localMachine, uninstall + "\\vornqwb8", "UninstallString"),
               "<missing>");
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 
+#include "common/setup_log.h"
 #include "common/text.h"
 #include "installation_builder.h"
 #include "platform/files.h"
@@ -101,7 +102,7 @@ TEST_F(Backup, AFailedBackupLeavesTheEarlierOneAsItWas) {
         std::string now = file(dir + "vornback.vrz");
         if (result == 1) {
             // Complete: every learnt file, as it is now.
-            ASSERT_EQ(readContainer(now).size(), 24u) << where;
+            ASSERT_EQ(readContainer(now).size(), 25u) << where;
             EXPECT_EQ(readContainer(now)[9].second, "learnt since") << where;
         } else {
             EXPECT_EQ(now, earlier) << where;
@@ -122,7 +123,7 @@ TEST_F(Backup, EachRunBuildsAFreshContainer) {
     plat::setFileAttributes((dir + "vornback.vrz").c_str(), plat::attrReadOnly);
     EXPECT_EQ(backupUserData(), 1);
     auto entries = readContainer(file(dir + "vornback.vrz"));
-    ASSERT_EQ(entries.size(), 24u);
+    ASSERT_EQ(entries.size(), 25u);
     EXPECT_EQ(entries[9], std::make_pair(std::string("vorndwdw.txt"), std::string("learnt since")));
     m().writeFile(dir + "vornback.vrz", "C0garbage");
     EXPECT_EQ(backupUserData(), 1);
@@ -133,7 +134,7 @@ TEST_F(Backup, EarlierDirectoryElsewhereIsBackedUpThereAndInstallDirStays) {
     const std::string old = "D:\\" + std::string(210, 'd') + "\\";
     usedInstallation(old);
     EXPECT_EQ(backupUserData(), 1);
-    EXPECT_EQ(packed(old).size(), 24u);
+    EXPECT_EQ(packed(old).size(), 25u);
     EXPECT_FALSE(m().exists(dir + "vornback.vrz"));
     EXPECT_STREQ(state.installDir, dir.c_str());
 }
@@ -166,4 +167,26 @@ TEST_F(Backup, IncompressibleDataFileIsStillPacked) {
     std::string container = file(dir + "vornback.vrz");
     EXPECT_EQ(readContainer(container)[4], std::make_pair(std::string("vrwbcmxz.bak"), noise));
     EXPECT_GT(container.size(), noise.size());  // stored larger than it is
+}
+
+TEST_F(Backup, ALearntFileLargerThanARestoreUnpacksStaysOutAndIsLogged) {
+    for (uint32_t size : {learnedFileSizeLimit, learnedFileSizeLimit + 1}) {
+        boot(sim::Os::win10_64);
+        usedInstallation(dir);
+        const std::string big(size, 'p');
+        m().writeFile(dir + "vornpyck.vrh", big);
+        ASSERT_TRUE(openSetupLog("C:\\backup.log"));
+        EXPECT_EQ(backupUserData(), 1);
+        closeSetupLog();
+        bool fits = size == learnedFileSizeLimit;
+        std::vector<std::string> names = backupNames();
+        if (!fits) names.pop_back();
+        EXPECT_EQ(packed(dir), names) << size;
+        if (fits) {
+            EXPECT_EQ(readContainer(file(dir + "vornback.vrz")).back().second, big);
+        }
+        EXPECT_EQ(state.learnedDataUnsaved, fits ? 0 : 2) << size;
+        EXPECT_EQ(file("C:\\backup.log").find("learnt file too large to back up") != std::string::npos, !fits);
+        EXPECT_EQ(file(dir + "vornpyck.vrh"), big);
+    }
 }

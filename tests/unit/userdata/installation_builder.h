@@ -44,8 +44,8 @@ inline std::vector<TestEntry> completeInstallEntries() {
 }
 
 // The user-data files of a used installation, in the order the backup packs them: the eight
-// learnt libraries (packed through ".bak" copies), the seven other required files, then the
-// nine optional ones. Each with content of its own.
+// learnt libraries (packed through ".bak" copies), the seven other required files, the nine
+// optional ones, then the Pinyin library. Each with content of its own.
 inline std::vector<std::pair<std::string, std::string>> learnedFiles() {
     std::vector<std::pair<std::string, std::string>> files = {
         {"vorncyzk.vrh", storedLibrary("学习; 记住的词组; 中国; ")}};
@@ -57,6 +57,7 @@ inline std::vector<std::pair<std::string, std::string>> learnedFiles() {
           "vrszsj05.vrh", "vrszsj06.vrh"})
         files.push_back({name, std::string("learnt by ") + name + std::string(40, '\x5A')});
     files[1].second = std::string(200, '\x07');  // the settings record
+    files.push_back({"vornpyck.vrh", storedLibrary("拼音; 用户教的词组; ")});
     return files;
 }
 

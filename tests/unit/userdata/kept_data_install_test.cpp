@@ -17,7 +17,7 @@ namespace {
 const std::string dir = "C:\\Program Files\\vornel8\\";
 const plat::WindowHandle wizardWindow = reinterpret_cast<plat::WindowHandle>(0x1234);
 const std::u16string keepHere = u"检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？";
-const std::u16string restored = u"成功恢复了24个原有数据文件！";
+const std::u16string restored = u"成功恢复了25个原有数据文件！";
 const std::u16string installed = u"安装完毕，如不能使用，请重新启动计算机！";
 const std::set<std::string> copiedLibraries = {"vorncyzk.vrh", "vrszsj43.vrh", "cfontset.vrh",
                                                "cwbzlcz1.vrh", "vrwbcmxz.vrh", "vrdhzcm.vrh",
@@ -31,7 +31,7 @@ std::vector<TestEntry> payloadEntries() {
          {"vorn320.ime",  "vorn640.ime",  "vornel4.ime",  "vornsrf.dll",  "vornsrf6.dll",
           "csrf732.dll",  "csrf764.dll",  "vorndel8.exe", "vornqvtk.exe", "vrszsj43.vrh",
           "cfontset.vrh", "vorndhz.vrh",  "vorndwdw.txt", "vornzdym.vrh", "vrpyzdym.vrh",
-          "vrwbpy.txt",   "vornynhz.txt", "vornzdfh.vrh", "ftvrzdym.txt", "cwb.ov1"})
+          "vrwbpy.txt",   "vornynhz.txt", "vornzdfh.vrh", "ftvrzdym.txt", "cwb.ov1", "setupw64.exe"})
         entries.push_back({name, std::string("as shipped: ") + name});
     entries.push_back({"vorncyzk.bak", storedLibrary("中国; 人民; ")});
     std::vector<TestEntry> skin = {{"vrbmp8.vrh", std::string(4096, '\x01')}};
@@ -113,7 +113,7 @@ TEST_F(KeptDataInstall, DataNotKeptLeaveThePayloadsFilesAndTheBackup) {
         }
     }
     EXPECT_EQ(file(dir + "vornback.vrz"), backup);
-    EXPECT_EQ(readContainer(backup).size(), 24u);
+    EXPECT_EQ(readContainer(backup).size(), 25u);
 }
 
 TEST_F(KeptDataInstall, KeptDataFollowTheUserToTheNewDirectory) {
@@ -131,19 +131,24 @@ TEST_F(KeptDataInstall, KeptDataFollowTheUserToTheNewDirectory) {
 }
 
 TEST_F(KeptDataInstall, SilentReinstallKeepsTheLearntDataWithoutABox) {
-    boot(sim::Os::win7_32);
-    m().resources["VRZ/QVTKVRZ"] = buildContainer(payloadEntries());
-    for (const TestEntry& entry : payloadEntries()) m().writeFile(dir + entry.name, entry.content);
-    for (const auto& [name, content] : learnedFiles()) m().writeFile(dir + name, content);
-    m().writeFile("C:\\windows\\vornpat8.vrh", dir);
-    EXPECT_EQ(runSetup(nullptr, nullptr, "setvrsrf32", 1), 0);
-    endUnattended();
-    EXPECT_TRUE(m().messageBoxes.empty());
-    std::vector<std::u16string> said;
-    for (const UnattendedMessage& message : unattendedMessages()) said.push_back(message.text);
-    EXPECT_EQ(said, (std::vector<std::u16string>{keepHere, restored}));
-    EXPECT_EQ(unattendedMessages()[0].answer, plat::idYes);
-    for (const auto& [name, content] : learnedFiles())
-        EXPECT_EQ(file(dir + restoredName(name)), content) << name;
-    EXPECT_EQ(readContainer(file(dir + "vornback.vrz")).size(), 24u);
+    // The second time with a Pinyin library larger than a restore unpacks: it is not packed,
+    // and the install leaves it where it is rather than put the payload's over it.
+    for (bool tooLarge : {false, true}) {
+        boot(sim::Os::win7_32);
+        m().resources["VRZ/QVTKVRZ"] = buildContainer(payloadEntries());
+        for (const TestEntry& entry : payloadEntries()) m().writeFile(dir + entry.name, entry.content);
+        auto learned = learnedFiles();
+        if (tooLarge) learned.back().second = std::string(learnedFileSizeLimit + 1, 'p');
+        for (const auto& [name, content] : learned) m().writeFile(dir + name, content);
+        m().writeFile("C:\\windows\\vornpat8.vrh", dir);
+        EXPECT_EQ(runSetup(nullptr, nullptr, "setvrsrf32", 1), 0) << tooLarge;
+        endUnattended();
+        EXPECT_TRUE(m().messageBoxes.empty()) << tooLarge;
+        std::vector<std::u16string> said;
+        for (const UnattendedMessage& message : unattendedMessages()) said.push_back(message.text);
+        EXPECT_EQ(said, (std::vector<std::u16string>{keepHere, tooLarge ? u"成功恢复了24个原有数据文件！" : restored}));
+        EXPECT_EQ(unattendedMessages()[0].answer, plat::idYes);
+        for (const auto& [name, content] : learned) EXPECT_EQ(file(dir + restoredName(name)), content) << name;
+        EXPECT_EQ(readContainer(file(dir + "vornback.vrz")).size(), tooLarge ? 24u : 25u);
+    }
 }

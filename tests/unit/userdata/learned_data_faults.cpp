@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "checks/admin_check.h"
 #include "common/learned_data.h"
 #include "common/locations.h"
+#include "common/outcome.h"
 #include "programs/pipeline.h"
 #include "programs/startup.h"
 #include "programs/uninstaller.h"
@@ -76,7 +78,8 @@ std::vector<TestEntry> payloadEntries() {
     for (int i = 1; i <= 7; ++i)
         skin.push_back({"vrbmpsx" + std::to_string(i) + ".bmp", "BM" + std::string(40, '\x40')});
     entries.push_back({"冷色瓷面.vrz", buildContainer(skin, true)});
-    for (int i = 0; i < 4; ++i) entries.push_back({"table" + std::to_string(i) + ".txt", "table"});
+    // Names one moved aside could take from another: only the product's own names are never used.
+    for (int i = 0; i < 4; ++i) entries.push_back({"vrpykey" + std::to_string(i) + ".txt", "table"});
     return entries;
 }
 
@@ -128,6 +131,19 @@ protected:
         for (const TestEntry& entry : payloadEntries()) m().writeFile(dir + entry.name, entry.content);
         for (const auto& [name, content] : learnedFiles()) m().writeFile(dir + name, content);
         m().writeFile("C:\\windows\\vornpat8.vrh", dir);
+    }
+
+    // What every Windows has and the check asks for: the list of programs' key, a Chinese
+    // layout in the user's list.
+    void windowsRegistry() {
+        m().registry.make(sim::Hive::localMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        m().registry.setText(sim::Hive::localMachine,
+                             "System\\CurrentControlSet\\Control\\Keyboard Layouts\\00000804", "layout text",
+                             "Chinese (Simplified) - US Keyboard");
+        m().registry.setText(sim::Hive::currentUser, "Keyboard Layout\\Preload", "1", "00000804");
+        // IMM refuses the module: the layout and its preload entry are written by hand, as
+        // the check expects them (the simulated IMM, like Wine's, lists nothing itself).
+        m().imm.acceptsModules = false;
     }
 
     // The whole run, as the program's entry and the user would take it.
@@ -305,5 +321,81 @@ TEST_F(LearnedDataFaults, EachFaultPointOfTheUninstallEndsWithTheCodeItLeaves) {
             if (HasFailure()) return;
         }
         std::printf("uninstall fault points covered: %llu\n", static_cast<unsigned long long>(points));
+    }
+}
+
+namespace {
+
+// The exit code a finding of the check calls for when the repair leaves it.
+int codeFor(const std::string& kind) { return kind == "missing learnt file" ? exitDataNotRestored : exitModuleFailed; }
+
+// The kinds named in a log's lines that start with `what`, as "what\tkind\tobject".
+std::vector<std::string> kindsLogged(const std::string& log, const std::string& what) {
+    std::vector<std::string> kinds;
+    for (size_t at = log.find(what + "\t"); at != std::string::npos; at = log.find("\n" + what + "\t", at + 1)) {
+        size_t start = log.find('\t', at + (log[at] == '\n' ? 1 : 0)) + 1;
+        kinds.push_back(log.substr(start, log.find('\t', start) - start));
+    }
+    return kinds;
+}
+
+}  // namespace
+
+// The repair of a damaged installation, once per fault point. A check without faults afterwards
+// is the judge: what it still finds must each be named "not repaired" and gives the code (2 for
+// learnt data only, else 3); with nothing found the code is 0, unless the repair named a failure
+// of its own (what it could not read or cancel). A refusal changes nothing. No learnt file lost.
+TEST_F(LearnedDataFaults, EachFaultPointOfTheRepairEndsWithTheCodeItLeaves) {
+    for (sim::Os os : {sim::Os::win10_64, sim::Os::xp32}) {
+        const Config config{"repair", os, true, true};
+        auto damaged = [&] {
+            usedMachine(config);
+            windowsRegistry();
+            run(config);
+            m().faults = {};
+            std::filesystem::remove(m().hostPath(dir + "vrpykey0.txt"));
+            std::filesystem::remove(m().hostPath(dir + "vorndwdw.txt"));
+            m().writeFile(dir + "vornqvtk.exe", "damaged");
+            for (const char* module : {"C:\\windows\\system32\\vornel4.ime", "C:\\windows\\syswow64\\vornel4.ime"})
+                if (m().exists(module)) m().writeFile(module, "damaged");
+            m().registry.remove(sim::Hive::localMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vornqwb8");
+            resetInstallState();
+        };
+        damaged();
+        ASSERT_EQ(runSetup(nullptr, nullptr, "/REPAIR /S", 1), exitHealthy);
+        const uint64_t points = m().faults.passed;
+        ASSERT_GT(points, 100u);
+        for (uint64_t at = 1; at <= points; ++at) {
+            if (!inShard(at)) continue;
+            damaged();
+            const Snapshot before = snapshot();
+            m().faults = {0, at, ""};
+            int code = runSetup(nullptr, nullptr, "/REPAIR /S", 1);
+            m().faults.failAt = 0;
+            const Snapshot after = snapshot();
+            const std::string log = file("C:\\temp\\vornsetup.log");
+            std::string where = m().faults.failedPoint + " at point " + std::to_string(at) + "\n" + log;
+            EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
+            if (code == exitNotAdministrator || code == exitAnotherSetup || code == exitNotInstalled ||
+                code == exitPayloadDamaged) {
+                EXPECT_EQ(difference(before, after), std::vector<std::string>{}) << where;
+                if (HasFailure()) return;
+                continue;
+            }
+            resetInstallState();
+            int check = runSetup(nullptr, nullptr, "/CHECK /S", 1);
+            ASSERT_TRUE(check == exitHealthy || check == exitDamaged) << check << " after " << code << " " << where;
+            std::vector<std::string> left = kindsLogged(file("C:\\temp\\vornsetup.log"), "finding");
+            std::vector<std::string> named = kindsLogged(log, "not repaired");
+            int expected = exitHealthy;
+            for (const std::string& kind : left.empty() ? named : left) expected = std::max(expected, codeFor(kind));
+            for (const char* failure : {"\nrestart deletes not cancelled", "\npath file not written"})
+                if (expected == exitHealthy && log.find(failure) != std::string::npos) expected = exitOtherFailure;
+            for (const std::string& kind : left)
+                EXPECT_NE(std::find(named.begin(), named.end(), kind), named.end()) << kind << ": " << where;
+            EXPECT_EQ(code, expected) << where;
+            if (HasFailure()) return;
+        }
+        std::printf("repair fault points covered: %llu\n", static_cast<unsigned long long>(points));
     }
 }

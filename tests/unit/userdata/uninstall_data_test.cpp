@@ -5,6 +5,7 @@
 #include <set>
 
 #include "installation_builder.h"
+#include "userdata/backup.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -87,4 +88,16 @@ TEST_F(UninstallData, AFolderThatIsNotTheProductsKeepsTheDirectoryWithoutAFailur
     EXPECT_EQ(file(std::string(dir) + "mine\\photo.jpg"), "p");
     EXPECT_EQ(tally.failed, 0u);
     EXPECT_FALSE(productFilesPresent(dir));
+}
+
+TEST_F(UninstallData, ALearntFileTooLargeToPackIsKeptWithItsCopiesAndNoFailure) {
+    install();
+    const std::string big(learnedFileSizeLimit + 1, 'p');
+    m().writeFile(std::string(dir) + "vornpyck.vrh", big);
+    RemovalTally tally;
+    removeInstallDirectory(dir, true, tally);
+    EXPECT_EQ(tally.failed, 0u);
+    EXPECT_EQ(file(std::string(dir) + "vornpyck.vrh"), big);
+    // The backup lacks a learnt file: the copies it made stay as well.
+    EXPECT_TRUE(m().exists(std::string(dir) + "cfontset.bak"));
 }
