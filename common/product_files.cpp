@@ -68,3 +68,15 @@ bool isAsideName(const char* name) {
         if (sameButFifthLast(name, installed, length)) return true;
     return false;
 }
+
+bool isProgramName(const char* name) {
+    size_t length = std::strlen(name);
+    if (length < 4) return false;
+    const char* extension = name + length - 4;
+    return sameTextIgnoringCase(extension, ".exe") || sameTextIgnoringCase(extension, ".dll") ||
+           sameTextIgnoringCase(extension, ".ime");
+}
+
+// 0x1200A9: read, read attributes and extended attributes, execute, synchronise.
+const char* const installedProgramSddl =
+    "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;AU)(A;;0x1200a9;;;BU)(A;;0x1200a9;;;AC)";

@@ -14,3 +14,9 @@ extern const size_t asideMarkCount;
 // A name moveAside may have given an installed file: an installed name with one of the marks
 // in its fifth-last place. Installed names themselves are not aside names.
 bool isAsideName(const char* name);
+// A program or module by its name (".exe", ".dll", ".ime", in any case): what every user runs
+// or loads, so what only administrators may change.
+bool isProgramName(const char* name);
+// The access list programs and modules get: every user and application package may run them,
+// only administrators and the system may change them.
+extern const char* const installedProgramSddl;

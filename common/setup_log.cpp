@@ -1,5 +1,7 @@
 #include "common/setup_log.h"
 
+#include <cstring>
+
 #include "common/install_state.h"
 #include "common/text.h"
 #include "platform/files.h"
@@ -48,12 +50,20 @@ bool openSetupLog(const char* path, bool append, const char* defaultName) {
         if (plat::getTempPath(temp, sizeof temp) == 0) return false;
         if (!formatText(chosen, sizeof chosen, "%s%s", temp, defaultName)) return false;
     }
-    if (append) {
-        logFile = plat::lopen(chosen, plat::ofWrite);
-        if (logFile != plat::fileError && plat::llseek(logFile, 0, plat::seekEnd) >= 0) return true;
-        if (logFile != plat::fileError) plat::lclose(logFile);
+    // A folder every user may write to (the system's temporary folder, under SYSTEM) can hold a
+    // link or a file of another user's under the name: it is never written through; a fresh
+    // name beside it takes the log ("vornsetup-2.log", ...).
+    logFile = plat::openOwnFileForWriting(chosen, append);
+    for (int n = 2; logFile == plat::fileError && n <= 9 && plat::getFileAttributes(chosen) != plat::invalidAttributes;
+         ++n) {
+        char fresh[sizeof chosen + 4];
+        const char* dot = std::strrchr(chosen, '.');
+        const char* slash = std::strrchr(chosen, '\\');
+        size_t stem = dot != nullptr && (slash == nullptr || dot > slash) ? static_cast<size_t>(dot - chosen)
+                                                                          : std::strlen(chosen);
+        if (!formatText(fresh, sizeof fresh, "%.*s-%d%s", static_cast<int>(stem), chosen, n, chosen + stem)) break;
+        logFile = plat::openOwnFileForWriting(fresh, false);
     }
-    logFile = plat::lcreat(chosen, 0);
     return logFile != plat::fileError;
 }
 

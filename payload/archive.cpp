@@ -6,8 +6,10 @@
 #include <memory>
 #include <new>
 
+#include "common/checked_size.h"
 #include "platform/crypto.h"
 #include "platform/files.h"
+#include "platform/ui.h"
 
 void md5Hex(const void* bytes, size_t length, char text[md5TextSize]) {
     std::memset(text, 0, 32);
@@ -148,7 +150,10 @@ int appendEntry(const char* archivePath, const char* sourcePath) {
     size_t n = static_cast<size_t>(size);
     // The output gets zlib's full bound: an incompressible file must still be kept.
     uLong capacity = compressBound(static_cast<uLong>(n));
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[n + capacity + 1]());
+    // From about 2 GB on the sum wraps in 32 bits: a small block for a large read.
+    uint32_t room = 0;
+    std::unique_ptr<uint8_t[]> block;
+    if (packingRoom(n, capacity, room)) block.reset(new (std::nothrow) uint8_t[room]());
     if (!block) {
         plat::lclose(source);
         plat::lclose(archive);
@@ -234,6 +239,9 @@ bool sameLetters(const char* name, const char* upper, size_t count) {
 }
 
 // Windows opens the device whatever extension follows the name, and ignores blanks before it.
+// Microsoft's list of reserved names: CON, PRN, AUX, NUL, COM and LPT with a digit or a
+// superscript one, two or three (0xB9, 0xB2, 0xB3 in the Western code page), and the console's
+// CONIN$ and CONOUT$.
 bool isDeviceName(const char* name, size_t length) {
     size_t base = 0;
     while (base < length && name[base] != '.') ++base;
@@ -241,29 +249,34 @@ bool isDeviceName(const char* name, size_t length) {
     if (base == 3)
         for (const char* device : {"CON", "NUL", "AUX", "PRN"})
             if (sameLetters(name, device, 3)) return true;
-    if (base == 4 && name[3] >= '1' && name[3] <= '9')
+    if (base == 4) {
+        unsigned char last = static_cast<unsigned char>(name[3]);
+        bool numbered = (last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
         for (const char* device : {"COM", "LPT"})
-            if (sameLetters(name, device, 3)) return true;
-    return false;
+            if (numbered && sameLetters(name, device, 3)) return true;
+    }
+    return (base == 6 && sameLetters(name, "CONIN$", 6)) || (base == 7 && sameLetters(name, "CONOUT$", 7));
 }
 
 }  // namespace
 
 bool isSafeEntryName(const char* name, size_t length) {
-    if (length == 0 || (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))))
-        return false;
+    // Windows drops trailing dots and blanks: "a.txt." is "a.txt", and "..." or ".. " names the
+    // directory itself.
+    if (length == 0 || name[length - 1] == '.' || name[length - 1] == ' ') return false;
     for (size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c >= 0x81 && c <= 0xFE) {
-            // A GBK trail byte may be 0x5C: only a lead byte starts a character, so walk by
-            // characters. A trail below 0x40 (or 0x7F, 0xFF) makes no character in GBK or Big5,
-            // and Windows would read it as a byte of its own: a separator or a control byte.
+        // The file calls read the name in the system's code page: only there does a lead byte
+        // take the next byte (which may be 0x5C) into its character. A trail below 0x40 (or
+        // 0x7F, 0xFF) makes no character in any double-byte code page, and Windows would read
+        // it as a byte of its own: a separator or a control byte.
+        if (plat::isAnsiLeadByte(c)) {
             unsigned char trail = i + 1 < length ? static_cast<unsigned char>(name[i + 1]) : 0;
             if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
             ++i;
             continue;
         }
-        if (c < 0x20 || std::strchr("\\/:<>\"|?*", c) != nullptr) return false;
+        if (c < 0x20 || c == 0x7F || std::strchr("\\/:<>\"|?*", c) != nullptr) return false;
     }
     return !isDeviceName(name, length);
 }

@@ -57,11 +57,12 @@ private:
     bool stopped_ = false;
 };
 
-// Is this a name this program may write a file under? Not when it is empty, "." or "..", holds
-// a path separator, a drive colon, a control byte or another character Windows refuses in names,
-// holds a lead byte without a trail byte that makes a double-byte character, or names a device
-// ("CON", "NUL", "AUX", "PRN", "COM1" to "COM9", "LPT1" to "LPT9", in any case, with or without
-// an extension), which a write would reach instead of a file.
+// Is this a name this program may write a file under? Not when it is empty, ends in a dot or a
+// blank (Windows drops them: another file, or the directory), holds a path separator, a drive
+// colon, a control byte or another character Windows refuses in names, holds a lead byte of the
+// system's code page without a trail byte that makes a double-byte character, or names a device
+// (CON, NUL, AUX, PRN, COM0-COM9, LPT0-LPT9 and their superscript forms, CONIN$, CONOUT$, in any
+// case, with or without an extension), which a write would reach instead of a file.
 bool isSafeEntryName(const char* name, size_t length);
 // The entry's name as a terminated text in `out` (at most 100 bytes); false when it is not
 // terminated in its field, does not fit `out`, or is no safe name (isSafeEntryName).

@@ -4,11 +4,13 @@
 
 #include "common/install_state.h"
 #include "common/learned_data.h"
+#include "common/product_files.h"
 #include "common/progress.h"
 #include "common/text.h"
 #include "payload/archive.h"
 #include "common/file_ops.h"
 #include "platform/files.h"
+#include "platform/security.h"
 #include "platform/ui.h"
 
 const char* const exemptionList =
@@ -22,8 +24,13 @@ constexpr size_t pathCapacity = 260;
 constexpr size_t contentLimit = 0x200000;
 constexpr const char* phraseBackupName = "vorncyzk.bak";
 
-bool writeWhole(const char* path, const uint8_t* bytes, size_t length) {
-    plat::FileHandle file = plat::lcreat(path, 0);
+bool lockPrograms = true;
+
+// A program or module is locked from its first byte: no user can open it for writing while it
+// waits to be copied, registered or started.
+bool writeWhole(const char* path, const char* name, const uint8_t* bytes, size_t length) {
+    plat::FileHandle file = lockPrograms && isProgramName(name) ? plat::createFileWithSddl(path, installedProgramSddl)
+                                                                : plat::lcreat(path, 0);
     if (file == plat::fileError) return false;
     bool ok = plat::lwrite(file, bytes, static_cast<unsigned>(length)) == length;
     plat::lclose(file);
@@ -38,6 +45,8 @@ void reportEntry(const char* name) {
 
 }  // namespace
 
+void lockExtractedPrograms(bool lock) { lockPrograms = lock; }
+
 uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capacity) {
     uint32_t length = inflateEntry(entry, content, capacity);
     if (length == 0 || !entry.currentLayout) return length;
@@ -47,7 +56,7 @@ uint32_t unpackVerified(const ArchiveEntry& entry, uint8_t* content, size_t capa
 }
 
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize,
-                KeepExisting keep, PhraseBackup phrases) {
+                KeepExisting keep, PhraseBackup phrases, NameAllowed allowed) {
     // The name, the content and, 10 bytes after it, the 34-byte digest text must all fit.
     if (scratch == nullptr || scratchSize <= scratchNameField + scratchDigestGap + md5TextSize)
         return false;
@@ -61,7 +70,7 @@ bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t 
     ArchiveEntry entry;
     while (walk.next(entry)) {
         bool safe = entryName(entry, name, scratchNameField);
-        bool ok = safe;
+        bool ok = safe && (allowed == nullptr || allowed(name));
         char path[pathCapacity];
         if (ok) ok = formatText(path, sizeof path, "%s%s", state.installDir, name);
         if (ok && keep != nullptr && keep(name) &&
@@ -77,7 +86,7 @@ bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t 
             size_t toWrite = length;
             if (phrases == PhraseBackup::normalised && std::strcmp(name, phraseBackupName) == 0)
                 toWrite = compactPhraseLibrary(content, length) + 12;
-            ok = writeWhole(path, content, toWrite);
+            ok = writeWhole(path, name, content, toWrite);
         }
         if (ok) ++written;
         else reportEntry(name);
@@ -183,7 +192,7 @@ size_t compactPhraseLibrary(uint8_t* bytes, size_t length) {
     return write;
 }
 
-void extractFromFile(const char* path) {
+void extractFromFile(const char* path, NameAllowed allowed) {
     if (state.workBuffer == nullptr) return;
     plat::FileHandle file = plat::lopen(path, plat::ofRead);
     if (file == plat::fileError) return;
@@ -191,7 +200,7 @@ void extractFromFile(const char* path) {
     plat::lclose(file);
     if (read == plat::ioError) return;
     extractAll(state.workBuffer, read, state.workBuffer + skinArchiveCapacity,
-               workBufferSize - skinArchiveCapacity);
+               workBufferSize - skinArchiveCapacity, nullptr, PhraseBackup::normalised, allowed);
 }
 
 void verifyPayloadFiles() {

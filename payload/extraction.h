@@ -23,10 +23,18 @@ using KeepExisting = bool (*)(const char* name);
 // What becomes of a restored phrase library "vorncyzk.bak": the setup brings it into its stored
 // form; a tool that unpacks a container writes it as the container holds it.
 enum class PhraseBackup { normalised, asStored };
+// The names a container read from a file the user can write may produce (a skin archive, the
+// backup): anything else, a program or module above all, is refused there.
+using NameAllowed = bool (*)(const char* name);
+// Programs and modules extracted get the protected access list from their creation (the
+// setup's install directory); a tool that unpacks a container for its user turns that off.
+void lockExtractedPrograms(bool lock);
 // Every entry into installDir; true when all of entryCount were written. The scratch area holds
-// the entry name, the inflated content and its digest text.
+// the entry name, the inflated content and its digest text. An entry whose name `allowed`
+// refuses is not written and reported as an entry that failed.
 bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t scratchSize,
-                KeepExisting keep = nullptr, PhraseBackup phrases = PhraseBackup::normalised);
+                KeepExisting keep = nullptr, PhraseBackup phrases = PhraseBackup::normalised,
+                NameAllowed allowed = nullptr);
 // The digest an installed file should have when it differs from the entry's own (a file that
 // was changed on its way in): true with the digest text in `out`, false to use the entry's.
 using ExpectedDigest = bool (*)(const ArchiveEntry& entry, const char* name,
@@ -40,7 +48,8 @@ int containsName(const char* list, const char* name);
 // Brings a phrase library into its stored form in place; `bytes` must have 12 bytes of room after
 // `length` for the trailer. Returns the length of the kept text.
 size_t compactPhraseLibrary(uint8_t* bytes, size_t length);
-// A container file of at most 131,072 bytes read into workBuffer and extracted.
-void extractFromFile(const char* path);
+// A container file of at most 131,072 bytes read into workBuffer and extracted, only the
+// entries `allowed` accepts.
+void extractFromFile(const char* path, NameAllowed allowed);
 // Checks installDir against the payload and reports what is missing or damaged.
 void verifyPayloadFiles();

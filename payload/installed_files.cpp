@@ -164,6 +164,28 @@ FileState installedFileState(const uint8_t* payload, size_t payloadSize, const A
     return FileState::damaged;
 }
 
+bool heldFileIsPayloadContent(plat::FileHandle held, const char* name) {
+    long size = plat::llseek(held, 0, plat::seekEnd);
+    if (size <= 0 || static_cast<unsigned long>(size) > contentRoom || plat::llseek(held, 0, plat::seekSet) != 0)
+        return false;
+    size_t length = static_cast<size_t>(size);
+    // Room for the digest text unpackVerified leaves behind the content.
+    std::unique_ptr<uint8_t[]> found(new (std::nothrow) uint8_t[length]);
+    std::unique_ptr<uint8_t[]> meant(new (std::nothrow) uint8_t[length + scratchDigestGap + md5TextSize + 1]);
+    if (!found || !meant || plat::lread(held, found.get(), static_cast<unsigned>(length)) != length) return false;
+    bool patched = isOneOf(name, {"vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime", "setupw64.exe"});
+    const char* alternative = sameName(name, "vornsrf.dll") ? "csrf732.dll" : sameName(name, "vornsrf6.dll") ? "csrf764.dll" : name;
+    for (const char* source : {name, alternative}) {
+        ArchiveEntry entry;
+        if (!findEntry(state.payload, state.payloadSize, source, entry)) continue;
+        // One byte of room more than the file: a longer entry does not fit and so differs.
+        if (unpackVerified(entry, meant.get(), length + 1) != length) continue;
+        if (patched) patchVersionLabelBytes(meant.get(), length);
+        if (std::memcmp(found.get(), meant.get(), length) == 0) return true;
+    }
+    return false;
+}
+
 PutBack putBackEntry(const ArchiveEntry& entry, const char* name, bool patchLabel,
                      bool phraseLibrary) {
     if (state.workBuffer == nullptr) return PutBack::notWritten;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "payload/archive.h"
+#include "platform/files.h"
 
 
 // A container file read whole.
@@ -42,6 +43,12 @@ enum class FileState { intact, missing, damaged };
 // work block for a file whose expected content must be worked out.
 FileState installedFileState(const uint8_t* payload, size_t payloadSize, const ArchiveEntry& entry,
                              const char* name, int interfaceChoice);
+
+// Whether the file open as `held` holds what the install places from the install directory's
+// `name` now: the payload entry's content, its version label patched for the IME modules of
+// the first pass; for the text-service modules either build's. Read from the handle, which the
+// caller keeps open (denying writers) until it has used the file.
+bool heldFileIsPayloadContent(plat::FileHandle held, const char* name);
 
 enum class PutBack { written, damagedEntry, notWritten };
 // Unpacks the entry (its digest checked) into the work block and writes it as installDir +

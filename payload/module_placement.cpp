@@ -149,11 +149,27 @@ bool patchVersionLabel(const char* path) {
 }
 
 void copyModuleVerified(const char* sourceName, const char* targetName, int code) {
+    // Only the payload's content goes into a system directory or the Windows directory: checked
+    // through a handle that lets nobody write, rename or delete the file until the copy is made
+    // (a file planted in the install directory, or changed in it, is never copied).
+    char source[pathCapacity];
+    installPath(sourceName, source, sizeof source);
+    plat::FileHandle held = plat::openDenyingWriters(source);
+    if (held == plat::fileError || !heldFileIsPayloadContent(held, sourceName)) {
+        if (held != plat::fileError) plat::lclose(held);
+        std::u16string fields[] = {u"not placed: not the payload's content", plat::wideFromAnsi(source)};
+        logFields(fields, 2);
+        reportNotCopied(targetName);
+        return;
+    }
     copyToTarget(sourceName, targetName, code);
-    if (compareWithTarget(sourceName, targetName, code) == 0) return;
-    copyToTarget(sourceName, targetName, code);
-    if (compareWithTarget(sourceName, targetName, code) == 0) return;
-    reportNotCopied(targetName);
+    bool copied = compareWithTarget(sourceName, targetName, code) == 0;
+    if (!copied) {
+        copyToTarget(sourceName, targetName, code);
+        copied = compareWithTarget(sourceName, targetName, code) == 0;
+    }
+    plat::lclose(held);
+    if (!copied) reportNotCopied(targetName);
 }
 
 void placeImeModules(int secondPass) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "common/checked_size.h"
 #include "payload/archive.h"
 #include "platform/files.h"
 
@@ -92,7 +93,10 @@ int appendOlderEntry(const char* archivePath, const char* sourcePath) {
     plat::llseek(source, 0, plat::seekSet);
     size_t n = size > 0 ? static_cast<size_t>(size) : 0;
     uLong capacity = compressBound(static_cast<uLong>(n));
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[n + capacity + 1]());
+    // From about 2 GB on the sum wraps in 32 bits: a small block for a large read.
+    uint32_t room = 0;
+    std::unique_ptr<uint8_t[]> block;
+    if (packingRoom(n, capacity, room)) block.reset(new (std::nothrow) uint8_t[room]());
     if (!block) {
         plat::lclose(source);
         plat::lclose(archive);

@@ -99,6 +99,16 @@ bool checkSkinFiles(const char* archivePath) {
 
 }  // namespace
 
+bool isSkinFileName(const char* name) {
+    if (sameTextIgnoringCase(name, "vrbmp8.vrh")) return true;
+    char file[] = "vrbmpsx1.bmp";
+    for (char n = '1'; n <= '7'; ++n) {
+        file[7] = n;
+        if (sameTextIgnoringCase(name, file)) return true;
+    }
+    return false;
+}
+
 intptr_t skinDialogProc(plat::WindowHandle dialog, unsigned message, uintptr_t wParam, intptr_t) {
     if (message == plat::wmInitDialog) {
         plat::Rect owner;
@@ -146,7 +156,7 @@ void installSkin(plat::WindowHandle mainWindow) {
         return;
     }
     plat::lclose(probe);
-    extractFromFile(archive);
+    extractFromFile(archive, isSkinFileName);
     // The extraction has read the archive over the payload check's report.
     if (!checkSkinFiles(archive)) {
         reportMissingArchive(false);

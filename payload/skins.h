@@ -16,6 +16,10 @@ constexpr int coolPorcelainButton = 110;  // "冷色瓷面"
 constexpr int pinkPorcelainButton = 111;  // "粉色瓷面"
 constexpr int littleAngelButton = 112;    // "小天使"
 
+// The skin's own files, "vrbmp8.vrh" and "vrbmpsx1.bmp" to "vrbmpsx7.bmp": all a skin archive
+// (a file any user can rewrite) may produce.
+bool isSkinFileName(const char* name);
+
 // The skin half of the payload check, run after verifyPayloadFiles. When the earlier data are
 // kept and a complete skin is there, it leaves both alone; otherwise it asks for the window
 // mode and the skin (a dialog owned by mainWindow), unpacks the chosen skin archive, checks its

@@ -38,6 +38,15 @@ constexpr uint32_t errorAlreadyExists = 183;
 
 // _lcreat: create or truncate, open for reading and writing.
 FileHandle lcreat(const char* path, int attributes);
+// Opens the file at `path` for writing, made when missing, never through a link: a name that is
+// a reparse point, has more than one link (a hard link to another file) or belongs to an account
+// other than Administrators, SYSTEM or this process's user is refused (fileError). With `append`
+// the writes go to its end; else it is emptied first.
+FileHandle openOwnFileForWriting(const char* path, bool append);
+// Opens the file for reading while nobody may write, rename or delete it (shared for reading
+// only) until lclose: what is checked through it is what is used. fileError when another
+// holds it open for writing.
+FileHandle openDenyingWriters(const char* path);
 FileHandle lopen(const char* path, int mode);
 unsigned lread(FileHandle file, void* buffer, unsigned count);
 unsigned lwrite(FileHandle file, const void* buffer, unsigned count);

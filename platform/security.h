@@ -1,5 +1,6 @@
 // Access control of the install directory.
 #pragma once
+#include "platform/files.h"  // FileHandle
 
 namespace plat {
 
@@ -7,6 +8,11 @@ namespace plat {
 // that descriptor; false when the text does not convert or the directory cannot be made (an
 // existing directory keeps its access list).
 bool createDirectoryWithSddl(const char* path, const char* sddl);
+// Creates (or empties) the file with the SDDL's DACL from its first byte, for reading and
+// writing (a handle for lwrite and lclose). A file that was there keeps its list on creation, so
+// it is given this one as setProtectedAccess does. Where the text does not convert (Windows 9x)
+// the file is made as _lcreat makes it.
+FileHandle createFileWithSddl(const char* path, const char* sddl);
 // GetUserNameA; empty text on failure.
 bool getUserName(char* out, unsigned capacity);
 // Gives the file exactly the SDDL's DACL, protected from what its directory would pass on

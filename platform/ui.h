@@ -58,6 +58,9 @@ void setMessageObserver(MessageObserver observer);
 std::u16string wideFromGbk(const char* text);
 // A text in the system's ANSI code page (the command line, paths) in UTF-16.
 std::u16string wideFromAnsi(const char* text);
+// Whether the byte starts a double-byte character in the system's ANSI code page, the one the
+// file calls read 8-bit names in (the host tools: GBK).
+bool isAnsiLeadByte(unsigned char byte);
 // A command-line argument as the program's 8-bit text (Linux: UTF-8 to GBK; Windows: as given).
 std::string nativeArgument(const char* argument);
 // Console output in the console's encoding (UTF-8 on Linux, the console's code page on Windows).

@@ -23,6 +23,7 @@
 #include "registration/preload_list.h"
 #include "registration/system_entries.h"
 #include "registration/text_service.h"
+#include "security/directory_security.h"
 
 namespace {
 
@@ -269,10 +270,14 @@ int repair(const InstallationCheck& before, bool silent) {
     bool restartListClear = keepInstalledFilesThroughRestart();
     if (!restartListClear) logNote(u"restart deletes not cancelled", "");
     int worst = repairFiles(before);
+    // As the install: what was put back is locked before any of it is copied, registered or
+    // started, and the setup's own copy the entry may bring with it afterwards.
+    secureInstalledPrograms();
     if (before.interfaceChoice >= 0) {
         repairModules(before.interfaceChoice);
         repairRegistration(before);
     }
+    if (has(before, FindingKind::uninstallEntryMissing)) secureInstalledPrograms();
     // The record of the installation, as the install writes it (the administrator check may have
     // rewritten it with another directory).
     bool recorded = writePathFile();

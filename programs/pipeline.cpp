@@ -11,6 +11,7 @@
 #include "common/outcome.h"
 #include "common/setup_log.h"
 #include "payload/extraction.h"
+#include "payload/installed_files.h"
 #include "payload/module_placement.h"
 #include "payload/module_removal.h"
 #include "payload/skins.h"
@@ -19,6 +20,7 @@
 #include "platform/process.h"
 #include "platform/resources.h"
 #include "platform/system.h"
+#include "platform/ui.h"
 #include "registration/keyboard_layout.h"
 #include "registration/preload_list.h"
 #include "registration/system_entries.h"
@@ -110,15 +112,27 @@ void coreInstall() {
     advanceProgress();
     if (state.wizardStarted == 0) {
         char command[dirCapacity + 24];
-        formatText(command, sizeof command, "%svornqvtk.exe vr", state.installDir);
-        writeRunValue(command);
+        if (formatRunCommand(command, sizeof command, state.installDir)) writeRunValue(command);
     }
     advanceProgress();
     if (state.interfaceChoice == 0 && is64BitWindows()) {
+        // The program quoted, so that no "C:\Program.exe" is started in its place; the argument
+        // as the companion reads it, everything after "regvr32=". Started only when it is the
+        // payload's, held so that nobody changes it before Windows has loaded it.
         char command[dirCapacity * 2 + 32];
-        formatText(command, sizeof command, "%ssetupw64.exe regvr32=%s", state.installDir,
-                   state.installDir);
-        plat::winExec(command, plat::swShow);
+        char program[dirCapacity + 16];
+        plat::FileHandle held = plat::fileError;
+        if (formatText(program, sizeof program, "%ssetupw64.exe", state.installDir))
+            held = plat::openDenyingWriters(program);
+        if (held != plat::fileError && heldFileIsPayloadContent(held, "setupw64.exe") &&
+            formatText(command, sizeof command, "\"%s\" regvr32=%s", program, state.installDir)) {
+            plat::winExec(command, plat::swShow);
+        } else {
+            std::u16string fields[] = {u"not started: not the payload's content", plat::wideFromAnsi(program)};
+            logFields(fields, 2);
+            noteOutcome(exitModuleFailed);
+        }
+        if (held != plat::fileError) plat::lclose(held);
     }
 }
 

@@ -316,6 +316,10 @@ void writeRunValue(const char* commandLine) {
     plat::regSetText(run.get(), "vrvksjgl", commandLine != nullptr ? commandLine : "");
 }
 
+bool formatRunCommand(char* out, size_t capacity, const char* installDir) {
+    return formatText(out, capacity, "\"%svornqvtk.exe\" vr", installDir);
+}
+
 void writeUserAgentMarker() {
     ScopedKey userAgent;
     constexpr const char* userAgentKey =

@@ -21,6 +21,9 @@ void recordLayouts();
 size_t recordedLayouts(char ids[][layoutIdCapacity], size_t capacity);
 // "vrvksjgl" under Run: the command that starts the product's program at logon.
 void writeRunValue(const char* commandLine);
+// That command for an install directory: the program's path in quotes (unquoted, a path with
+// blanks would start "C:\Program.exe" first), then "vr". False when it does not fit.
+bool formatRunCommand(char* out, size_t capacity, const char* installDir);
 void writeUserAgentMarker();
 
 // Whether the uninstall entry is there (also when it cannot be read).

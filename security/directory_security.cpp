@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/install_state.h"
+#include "common/product_files.h"
 #include "common/text.h"
 #include "platform/files.h"
 #include "platform/ipc.h"
@@ -11,9 +12,6 @@
 #include "platform/system.h"
 
 const char* const installDirSddl = "D: (A;OICI;GA;;;AC) (A;OICI;GRGWGX;;;AU) (A;OICI;GA;;;BA) ";
-// 0x1200A9: read, read attributes and extended attributes, execute, synchronise.
-const char* const installedProgramSddl =
-    "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;AU)(A;;0x1200a9;;;BU)(A;;0x1200a9;;;AC)";
 
 namespace {
 
@@ -34,21 +32,6 @@ void systemProgramPath(const char* name, char* out, size_t capacity) {
     formatText(out, capacity, "%s\\%s", systemDir, name);
 }
 
-namespace {
-bool isProgram(const char* name) {
-    size_t length = std::strlen(name);
-    if (length < 4) return false;
-    char extension[5];
-    for (int i = 0; i < 4; ++i) {
-        char c = name[length - 4 + i];
-        extension[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    extension[4] = '\0';
-    return std::strcmp(extension, ".exe") == 0 || std::strcmp(extension, ".dll") == 0 ||
-           std::strcmp(extension, ".ime") == 0;
-}
-}  // namespace
-
 int secureInstalledPrograms() {
     char pattern[dirCapacity + 8];
     if (!formatText(pattern, sizeof pattern, "%s*.*", state.installDir)) return 0;
@@ -57,7 +40,7 @@ int secureInstalledPrograms() {
     if (find == plat::invalidFind) return 0;
     int secured = 0;
     do {
-        if ((found.attributes & plat::attrDirectory) != 0 || !isProgram(found.name)) continue;
+        if ((found.attributes & plat::attrDirectory) != 0 || !isProgramName(found.name)) continue;
         char path[dirCapacity + 264];
         if (formatText(path, sizeof path, "%s%s", state.installDir, found.name) &&
             plat::setProtectedAccess(path, installedProgramSddl))

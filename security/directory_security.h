@@ -2,10 +2,9 @@
 #pragma once
 #include <cstddef>
 
+#include "common/product_files.h"  // installedProgramSddl
+
 extern const char* const installDirSddl;
-// The programs and modules of the install directory: every user and application package may run
-// them, only administrators and the system may change them.
-extern const char* const installedProgramSddl;
 // Gives every program and module in installDir (.exe, .dll, .ime) that access list, so that no
 // user can swap one that an administrator or every user's logon runs; the data files keep what
 // the directory passes on. The number of files secured.

@@ -1,5 +1,7 @@
 // vrzpack: creates, lists, extracts and verifies archive containers, on the same code as the
 // setup, for the people who build and inspect payloads.
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,12 +27,13 @@ const char* const usage =
     "       vrzpack verify ARCHIVE DIR      check the files in DIR against the container\n"
     "       vrzpack --help\n"
     "Names are at most 12 characters; they are stored in GBK. A name the setup does not write a\n"
-    "file under (a path, a device such as CON or LPT1, a control character) is neither packed\n"
-    "nor unpacked; list shows it escaped (\\xHH) and marked \"refused\".\n"
+    "file under (a path, a device such as CON, LPT1 or CONIN$, a control character, a trailing\n"
+    "dot or blank, a separator in the system's code page) is neither packed nor unpacked; list\n"
+    "shows it escaped (\\xHH) and marked \"refused\".\n"
     "Exit status:\n"
     "  0  the command did all it was asked\n"
-    "  1  it did not: add: a file not packed; list: an entry's name refused, or the walk stopped\n"
-    "     at a damaged entry; extract: an entry not written; verify: a file missing or\n"
+    "  1  it did not: add: a file not packed; list: an entry's name refused, an entry that does\n"
+    "     not inflate, or the walk stopped at a damaged entry; extract: an entry not written; verify: a file missing or\n"
     "     different; any command: an archive that is not a container (empty, or shorter than\n"
     "     its 10-byte header), that cannot be read, or that is too large to read\n"
     "  2  the command line is not understood\n";
@@ -224,15 +227,22 @@ int list(const std::string& archive) {
             while (digestLength < 32 && entry.digest[digestLength] != '\0') ++digestLength;
         std::string digest = entry.currentLayout ? escaped(entry.digest, digestLength, false) : "-";
         uint32_t length = inflateEntry(entry, inflated.data(), inflated.size());
+        // An empty file packed is an entry that inflates to nothing; anything else that gives
+        // no bytes does not inflate.
+        uint8_t none[1];
+        uLongf noneLength = sizeof none;
+        bool empty = length == 0 && uncompress(none, &noneLength, entry.data, entry.compressedLength) == Z_OK &&
+                     noneLength == 0;
         char columns[96];
         formatText(columns, sizeof columns, "  %s  %10u  %10s  ",
                    entry.currentLayout ? "current" : "older  ", entry.compressedLength,
-                   length > 0 ? std::to_string(length).c_str() : "damaged");
+                   length > 0 || empty ? std::to_string(length).c_str() : "damaged");
         std::string line = shown;
         if (line.size() < 12) line.resize(12, ' ');
         line += columns + digest + (safe ? "" : "  refused") + "\n";
         say(false, line);
-        refused = refused || !safe;
+        // An entry that does not inflate is as much a failure as a name refused.
+        refused = refused || !safe || (length == 0 && !empty);
     }
     if (walk.stoppedEarly()) {
         char line[160];
@@ -262,8 +272,10 @@ int extract(const std::string& archive, const std::string& dir) {
     if (!useDirectory(dir)) return 1;
     plat::createDirectory(dir.c_str());
     std::vector<uint8_t> scratch(workBufferSize, 0);
-    // The setup's normalisation of a restored phrase library is its own business: the tool
-    // unpacks what the container holds, so that verify agrees.
+    // The setup's normalisation of a restored phrase library and its lock on programs are its
+    // own business: the tool unpacks what the container holds, so that verify agrees, and leaves
+    // the files its user's to change.
+    lockExtractedPrograms(false);
     return extractAll(container.bytes.get(), container.size, scratch.data(), scratch.size(),
                       nullptr, PhraseBackup::asStored)
                ? 0

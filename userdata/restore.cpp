@@ -23,6 +23,13 @@ static_assert(learnedFileSizeLimit <=
                   workBufferSize - scratchNameField - scratchDigestGap - md5TextSize,
               "every learnt file the backup packs can be unpacked again");
 
+// The backup is a file any user can rewrite: it yields the names the backup packs, nothing else.
+bool isPackedLearnedName(const char* name) {
+    for (size_t i = 0; i < learnedDataFileCount; ++i)
+        if (sameTextIgnoringCase(learnedDataFiles[i].packedName, name)) return true;
+    return false;
+}
+
 // The digest of what extraction meant to write for an entry: the stored one, except for the
 // phrase library, which is brought into its stored form on the way. False when that library
 // cannot be unpacked (nothing was written for it) or the container carries no digests.
@@ -95,7 +102,8 @@ void restoreUserData() {
     plat::lclose(file);
     if (read == plat::ioError || read < minimumBackupSize) return;
 
-    extractAll(backup.get(), read, state.workBuffer, workBufferSize);
+    extractAll(backup.get(), read, state.workBuffer, workBufferSize, nullptr, PhraseBackup::normalised,
+               isPackedLearnedName);
 
     // The summary always finds room behind the list of names, however long that is.
     static const char summary[] = "\r\n\r\n原有数据文件没有成功复制，原有数据不能使用！\r\n";

@@ -71,7 +71,18 @@ bool productFilesPresent(const char* dir) {
 }
 
 void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally& tally) {
-    if (plat::getFileAttributes(dir) == plat::invalidAttributes) return;
+    // Asked of the directory itself, without its backslash: not of what it leads to.
+    char bare[pathCapacity];
+    copyText(bare, sizeof bare, dir);
+    size_t length = std::strlen(bare);
+    if (length > 0 && bare[length - 1] == '\\') bare[length - 1] = '\0';
+    uint32_t attributes = plat::getFileAttributes(bare);
+    if (attributes == plat::invalidAttributes) return;
+    // A directory that is a junction is not walked: its deletes would land in its target.
+    if ((attributes & plat::attrReparsePoint) != 0) {
+        countRemoval(tally, Removal::failed, dir);
+        return;
+    }
     bool backupComplete = true;
     if (keepLearnedData) {
         copyText(state.previousInstallDir, previousDirCapacity, dir);
@@ -93,6 +104,12 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
             // Only the folder the setup makes; any other is not the product's to remove.
             if (!sameTextIgnoringCase(name, filerName)) {
                 foreignFolder = true;
+                return;
+            }
+            // A junction any user can make of the empty folder would take the walk (and its
+            // deletes) anywhere: it goes itself, and nothing behind it is looked at.
+            if ((plat::getFileAttributes(path) & plat::attrReparsePoint) != 0) {
+                countRemoval(tally, plat::removeDirectory(path) ? Removal::removed : Removal::failed, path);
                 return;
             }
             unsigned inside = tally.atRestart + tally.waiting;
@@ -119,9 +136,5 @@ void removeInstallDirectory(const char* dir, bool keepLearnedData, RemovalTally&
     }
     // A folder the product did not make keeps the directory; that is no failure of ours.
     if (keepLearnedData || foreignFolder) return;
-    char bare[pathCapacity];
-    copyText(bare, sizeof bare, dir);
-    size_t length = std::strlen(bare);
-    if (length > 0 && bare[length - 1] == '\\') bare[length - 1] = '\0';
     removeFolder(bare, tally.atRestart + tally.waiting != restartBefore, tally);
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/security.h"
 #include "platform/host/errors.h"
 #include "platform/host/text.h"
 
@@ -64,6 +65,25 @@ FileHandle lcreat(const char* path, int attributes) {
     if (file != fileError && (attributes & attrReadOnly)) ::fchmod(file, 0444);
     return file;
 }
+
+FileHandle openOwnFileForWriting(const char* path, bool append) {
+    // The tools' files: never through a symbolic link, never into a file with other names.
+    std::string name = host(path);
+    FileHandle file = opened(name, O_WRONLY | O_CREAT | O_NOFOLLOW | (append ? O_APPEND : 0));
+    if (file == fileError) return fileError;
+    struct stat info;
+    if (::fstat(file, &info) != 0 || info.st_nlink > 1 || (!append && ::ftruncate(file, 0) != 0)) {
+        ::close(file);
+        return fail(errorAccessDenied), fileError;
+    }
+    return file;
+}
+
+// No share modes here: the tools read their own files.
+FileHandle openDenyingWriters(const char* path) { return lopen(path, ofRead); }
+
+// Access lists are Windows': a tool's file is made as any other.
+FileHandle createFileWithSddl(const char* path, const char*) { return lcreat(path, 0); }
 
 FileHandle lopen(const char* path, int mode) {
     std::string name = host(path);

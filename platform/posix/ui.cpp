@@ -42,6 +42,8 @@ std::u16string wideFromGbk(const char* text) { return host::fromGbk(text ? text 
 // The tools' 8-bit texts, paths included, are GBK, as the setup's are.
 std::u16string wideFromAnsi(const char* text) { return wideFromGbk(text); }
 
+bool isAnsiLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
 std::string nativeArgument(const char* argument) {
     return host::strictConvert("GBK", "UTF-8", argument ? argument : "");
 }

@@ -74,6 +74,15 @@ bool isFile(const std::string& hostPath) {
     return stat(hostPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// A junction or symbolic link (a host symbolic link here): Windows reports it as a reparse
+// point, a directory one when its target is a directory.
+bool isLink(const std::string& hostPath) {
+    std::string bare = hostPath;
+    while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+    struct stat info;
+    return lstat(bare.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool parentExists(const std::string& hostPath) {
     size_t cut = hostPath.rfind('/');
     if (cut == std::string::npos || cut == 0) return true;
@@ -110,6 +119,40 @@ FileHandle lcreat(const char* path, int attributes) {
         m->attributes[m->normalize(path)] = attrs;
     }
     return fd;
+}
+
+FileHandle openOwnFileForWriting(const char* path, bool append) {
+    std::string h = host(path);
+    if (isLink(h)) {
+        setError(errorAccessDenied);
+        return fileError;
+    }
+    struct stat info;
+    if (stat(h.c_str(), &info) == 0) {
+        bool foreign = false;
+        if (sim::Machine* m = sim::current()) {
+            auto owner = m->owners.find(m->normalize(path));
+            foreign = owner != m->owners.end() && owner->second != "Administrators" && owner->second != "SYSTEM" &&
+                      owner->second != m->userName;
+        }
+        if (info.st_nlink > 1 || foreign) {
+            setError(errorAccessDenied);
+            return fileError;
+        }
+        if (append) {
+            FileHandle file = lopen(path, ofWrite);
+            if (file != fileError) ::lseek(file, 0, SEEK_END);
+            return file;
+        }
+    }
+    return lcreat(path, 0);
+}
+
+FileHandle openDenyingWriters(const char* path) {
+    FileHandle file = lopen(path, ofRead);
+    if (file != fileError)
+        if (sim::Machine* m = sim::current()) m->writersDenied[file] = m->normalize(path);
+    return file;
 }
 
 FileHandle lopen(const char* path, int mode) {
@@ -153,7 +196,10 @@ long llseek(FileHandle file, long offset, int origin) {
     return position < 0 ? -1 : static_cast<long>(position);
 }
 
-FileHandle lclose(FileHandle file) { return ::close(file) == 0 ? 0 : fileError; }
+FileHandle lclose(FileHandle file) {
+    if (sim::Machine* m = sim::current()) m->writersDenied.erase(file);
+    return ::close(file) == 0 ? 0 : fileError;
+}
 
 bool createDirectory(const char* path) {
     if (path == nullptr || path[0] == '\0') {
@@ -178,12 +224,14 @@ bool directoryOpens(const char* path) { return isDir(host(path)); }
 
 uint32_t getFileAttributes(const char* path) {
     std::string h = host(path);
-    if (isDir(h)) return attrDirectory;
+    uint32_t link = isLink(h) ? attrReparsePoint : 0;
+    if (isDir(h)) return attrDirectory | link;
+    if (link != 0 && !isFile(h)) return link;  // a link whose target is gone
     if (!isFile(h)) {
         setError(errorFileNotFound);
         return invalidAttributes;
     }
-    return storedAttributes(path);
+    return storedAttributes(path) | link;
 }
 
 bool setFileAttributes(const char* path, uint32_t attributes) {
@@ -242,6 +290,14 @@ namespace {
 // The rename itself once the checks have passed: attributes and a busy mark go with the file.
 bool renameChecked(const char* source, const char* target, const std::string& from,
                    const std::string& to) {
+    // A file this program holds with writers denied shares no deletion: it keeps its name.
+    if (sim::Machine* m = sim::current()) {
+        for (const auto& [handle, held] : m->writersDenied)
+            if (held == m->normalize(source)) {
+                setError(errorSharingViolation);
+                return false;
+            }
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
         setError(errorFromErrno());
         return false;
@@ -322,7 +378,8 @@ bool removeDirectory(const char* path) {
         setError(errorAccessDenied);
         return false;
     }
-    if (::rmdir(h.c_str()) != 0) {
+    // A junction goes itself, whatever its target holds.
+    if (isLink(h) ? ::unlink(h.c_str()) != 0 : ::rmdir(h.c_str()) != 0) {
         // ENOTEMPTY: Windows says ERROR_DIR_NOT_EMPTY.
         setError(errno == ENOTEMPTY || errno == EEXIST ? 145u : errorFromErrno());
         return false;
@@ -461,7 +518,8 @@ FindHandle findFirstFile(const char* pattern, FindData& data) {
         std::string path = dir + name;
         FindData entry;
         bool directory = name == "." || name == ".." || isDir(host(path.c_str()));
-        fill(entry, name, directory ? attrDirectory : storedAttributes(path.c_str()));
+        uint32_t link = name == "." || name == ".." || !isLink(host(path.c_str())) ? 0 : attrReparsePoint;
+        fill(entry, name, (directory ? attrDirectory : storedAttributes(path.c_str())) | link);
         found->entries.push_back(entry);
     }
     if (found->entries.empty()) {

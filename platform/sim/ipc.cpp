@@ -57,6 +57,13 @@ void bringToFront(WindowHandle window) { machine().broughtToFront.push_back(id(w
 
 bool holdSingleInstance(const char* name, unsigned waitMilliseconds, bool& another) {
     sim::Machine& m = machine();
+    bool squatted = std::find(m.squattedNames.begin(), m.squattedNames.end(), name) != m.squattedNames.end();
+    if (squatted && m.versionMajor < 6) {
+        // The user's object never goes away: every wait ends unanswered.
+        another = true;
+        m.sleptMilliseconds += waitMilliseconds;
+        return false;
+    }
     auto other = m.otherInstances.find(name);
     another = other != m.otherInstances.end();
     if (!another) return true;

@@ -215,10 +215,17 @@ bool Machine::writeDenied(const std::string& windowsPath) const {
     return false;
 }
 
+void Machine::makeJunction(const std::string& windowsPath, const std::string& target) {
+    std::filesystem::create_directory_symlink(hostPath(target), hostPath(windowsPath));
+}
+
 void Machine::markBusy(const std::string& windowsPath) { busy_.push_back(normalize(windowsPath)); }
 
 bool Machine::isBusy(const std::string& windowsPath) const {
-    return std::find(busy_.begin(), busy_.end(), normalize(windowsPath)) != busy_.end();
+    std::string normal = normalize(windowsPath);
+    for (const auto& [handle, held] : writersDenied)
+        if (held == normal) return true;
+    return std::find(busy_.begin(), busy_.end(), normal) != busy_.end();
 }
 
 void Machine::moveBusyMark(const std::string& from, const std::string& to) {

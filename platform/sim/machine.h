@@ -58,6 +58,7 @@ public:
     bool redirectionDisabled = false;
     int redirectionDisableCount = 0;
     unsigned oemCodePage = 936;
+    unsigned ansiCodePage = 936;  // what 8-bit file names are read in
     bool hasProgramFilesFolder = true;
     std::string programFilesFolder;
     std::string windowsDir = "C:\\windows";
@@ -90,7 +91,13 @@ public:
     // A busy file (loaded or opened by another program) cannot be opened for writing,
     // overwritten or deleted, but can be renamed.
     void markBusy(const std::string& windowsPath);
+    // A junction at `windowsPath` to the directory `target` (any user who may write the parent
+    // can make one): paths through it reach the target.
+    void makeJunction(const std::string& windowsPath, const std::string& target);
     bool isBusy(const std::string& windowsPath) const;
+    // Files held open by the program with writers denied, by handle: nobody else writes,
+    // renames or deletes them until the handle is closed.
+    std::map<int, std::string> writersDenied;
     void moveBusyMark(const std::string& from, const std::string& to);
     std::map<std::string, uint32_t> attributes;  // by normalized path; absent = archive
     // Files to be deleted at the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT),
@@ -104,6 +111,9 @@ public:
 
     // --- access control ---
     std::string userName = "tester";
+    // Owners of files other than Administrators (the owner of what an elevated program makes),
+    // by normalized path: a user who made a file first owns it.
+    std::map<std::string, std::string> owners;
     bool sddlConversionFails = false;
     // Access entries of directories in SDDL form, by normalized path.
     std::map<std::string, std::vector<std::string>> accessEntries;
@@ -128,6 +138,9 @@ public:
     std::vector<std::string> fileMappings;
     // Other setups running, by the name of the mutex they hold: in how many milliseconds each ends.
     std::map<std::string, unsigned> otherInstances;
+    // Objects a user made first under a setup's mutex name in the global namespace. From Vista
+    // on the setup's own lives in a private namespace they cannot reach; before, it is theirs.
+    std::vector<std::string> squattedNames;
     std::vector<uintptr_t> broughtToFront;  // SetForegroundWindow, in order
     // Commands run with their output captured: what each prints, and what was run.
     std::map<std::string, std::string> commandOutputs;

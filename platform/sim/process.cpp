@@ -77,6 +77,18 @@ std::string findProgram(const sim::Machine& m, const std::string& name) {
     return {};
 }
 
+// The program a command line starts. Quoted, the quoted path; unquoted, as CreateProcess reads
+// it: each blank may end the path, the shortest that names a program wins ("C:\Program.exe"
+// before "C:\Program Files\vornel8\setupw64.exe").
+std::string programOf(const sim::Machine& m, const std::string& commandLine) {
+    std::vector<std::string> arguments = words(commandLine);
+    if (arguments.empty()) return {};
+    if (commandLine[0] == '"') return findProgram(m, arguments[0]);
+    for (size_t end = commandLine.find(' '); end != std::string::npos; end = commandLine.find(' ', end + 1))
+        if (std::string found = findProgram(m, commandLine.substr(0, end)); !found.empty()) return found;
+    return findProgram(m, commandLine);
+}
+
 // regsvr32 loads the module as its own (child) process sees the path, and the module's entry
 // point writes into the registry view of the module's bitness; with /u the module's
 // unregistration entry point deletes its keys there instead.
@@ -131,7 +143,7 @@ unsigned winExec(const char* commandLine, unsigned show) {
     started.show = show;
     started.redirectionOff = m.redirectionDisabled;
     std::vector<std::string> arguments = words(started.commandLine);
-    if (!arguments.empty()) started.program = findProgram(m, arguments[0]);
+    started.program = programOf(m, started.commandLine);
     if (!started.program.empty()) {
         bool native = m.is64Bit() && directoryOf(started.program) == sim::lowerAscii(m.systemDir());
         started.bits = native ? 64 : 32;

@@ -46,6 +46,19 @@ bool createDirectoryWithSddl(const char* path, const char* sddl) {
     return true;
 }
 
+FileHandle createFileWithSddl(const char* path, const char* sddl) {
+    sim::Machine& m = machine();
+    std::vector<std::string> entries;
+    bool isProtected = false;
+    if (m.sddlConversionFails || !parseDacl(sddl, entries, &isProtected)) return lcreat(path, 0);
+    FileHandle file = lcreat(path, 0);
+    if (file == fileError) return fileError;
+    std::string key = m.normalize(path);
+    m.accessEntries[key] = entries;
+    if (isProtected) m.protectedAccess.push_back(key);
+    return file;
+}
+
 bool getUserName(char* out, unsigned capacity) {
     const std::string& name = machine().userName;
     if (capacity == 0 || name.size() >= capacity) {

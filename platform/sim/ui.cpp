@@ -52,6 +52,20 @@ std::u16string wideFromAnsi(const char* text) { return sim::fromGbk(text ? text 
 
 std::u16string wideFromGbk(const char* text) { return sim::fromGbk(text ? text : ""); }
 
+// Lead bytes as Windows' code pages have them: the Chinese and Korean ones 0x81-0xFE, Japanese
+// 0x81-0x9F and 0xE0-0xFC, the single-byte ones none.
+bool isAnsiLeadByte(unsigned char byte) {
+    // Without a machine (a test of the container alone): the Chinese system's.
+    const sim::Machine* m = sim::current();
+    switch (m != nullptr ? m->ansiCodePage : 936) {
+        case 936:
+        case 949:
+        case 950: return byte >= 0x81 && byte <= 0xFE;
+        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        default: return false;
+    }
+}
+
 std::string nativeArgument(const char* argument) {
     return sim::strictConvert("GBK", "UTF-8", argument ? argument : "");
 }

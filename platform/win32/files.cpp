@@ -1,7 +1,9 @@
 #include "platform/files.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 
@@ -20,6 +22,69 @@ T remember(T result, bool failed) {
 FileHandle lcreat(const char* path, int attributes) {
     HFILE file = _lcreat(path, attributes);
     return remember<FileHandle>(file, file == HFILE_ERROR);
+}
+
+namespace {
+
+// Administrators, SYSTEM or the user this process runs as (the owner of what it makes, before
+// Vista); a file system without owners (FAT) has none to refuse.
+bool ownedByUs(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD read = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                 nullptr, &descriptor);
+    // Windows 9x and file systems without security know no owners.
+    if (read == ERROR_CALL_NOT_IMPLEMENTED || read == ERROR_NOT_SUPPORTED) return true;
+    if (read != ERROR_SUCCESS) return false;
+    bool ours = owner == nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    PSID system = nullptr;
+    if (!ours && AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
+                                          0, 0, 0, &admins))
+        ours = EqualSid(owner, admins) != 0;
+    if (!ours && AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system))
+        ours = EqualSid(owner, system) != 0;
+    HANDLE token = nullptr;
+    if (!ours && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(8) BYTE buffer[256];
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+            ours = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != 0;
+        CloseHandle(token);
+    }
+    if (admins != nullptr) FreeSid(admins);
+    if (system != nullptr) FreeSid(system);
+    LocalFree(descriptor);
+    return ours;
+}
+
+}  // namespace
+
+FileHandle openOwnFileForWriting(const char* path, bool append) {
+    // The name itself is opened, not what a link at it leads to.
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return remember<FileHandle>(fileError, true);
+    BY_HANDLE_FILE_INFORMATION info;
+    bool plain = GetFileInformationByHandle(file, &info) &&
+                 (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+                 info.nNumberOfLinks == 1 && ownedByUs(file);
+    if (plain) plain = append ? SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER
+                              : SetEndOfFile(file) != 0;
+    if (!plain) {
+        CloseHandle(file);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return remember<FileHandle>(fileError, true);
+    }
+    // On Windows NT an HFILE is the file's handle.
+    return remember<FileHandle>(static_cast<FileHandle>(reinterpret_cast<intptr_t>(file)), false);
+}
+
+FileHandle openDenyingWriters(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return remember<FileHandle>(fileError, true);
+    return static_cast<FileHandle>(reinterpret_cast<intptr_t>(file));
 }
 
 FileHandle lopen(const char* path, int mode) {

@@ -54,13 +54,61 @@ void bringToFront(WindowHandle window) {
     SetForegroundWindow(hwnd);
 }
 
+namespace {
+
+// From Vista on: the mutex in a private namespace whose boundary holds the Administrators group,
+// so that a user who makes an object of the name first (anywhere a user can) blocks nothing.
+// The namespace's handle stays open for the life of the process. Looked up by name: Windows
+// before Vista has none of these calls.
+HANDLE privateMutex(const char* name) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    using CreateBoundary = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+    using AddSid = BOOL(WINAPI*)(HANDLE*, PSID);
+    using CreateNamespace = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+    using OpenNamespace = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+    auto createBoundary = reinterpret_cast<CreateBoundary>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "CreateBoundaryDescriptorW")));
+    auto addSid = reinterpret_cast<AddSid>(reinterpret_cast<void*>(GetProcAddress(kernel, "AddSIDToBoundaryDescriptor")));
+    auto createNamespace = reinterpret_cast<CreateNamespace>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "CreatePrivateNamespaceW")));
+    auto openNamespace = reinterpret_cast<OpenNamespace>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "OpenPrivateNamespaceW")));
+    if (!createBoundary || !addSid || !createNamespace || !openNamespace) return nullptr;
+
+    static const wchar_t alias[] = L"vornsetup";
+    HANDLE boundary = createBoundary(L"vornsetup-boundary", 0);
+    if (boundary == nullptr) return nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    HANDLE space = nullptr;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &admins) &&
+        addSid(&boundary, admins)) {
+        space = createNamespace(nullptr, boundary, alias);
+        if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) space = openNamespace(boundary, alias);
+    }
+    if (admins != nullptr) FreeSid(admins);
+    // The boundary descriptor is not freed: DeleteBoundaryDescriptor is one more Vista call,
+    // and it is a few bytes for the life of the process.
+    if (space == nullptr) return nullptr;
+    char full[160];
+    wsprintfA(full, "vornsetup\\%s", name);
+    return CreateMutexA(nullptr, FALSE, full);
+}
+
+}  // namespace
+
 bool holdSingleInstance(const char* name, unsigned waitMilliseconds, bool& another) {
-    char global[128];
-    lstrcpynA(global, "Global\\", sizeof global);
-    lstrcatA(global, name);
-    // The global namespace is there from Windows 2000 on; before, the plain name is machine-wide.
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, global);
-    if (mutex == nullptr) mutex = CreateMutexA(nullptr, FALSE, name);
+    HANDLE mutex = privateMutex(name);
+    if (mutex == nullptr) {
+        char global[128];
+        lstrcpynA(global, "Global\\", sizeof global);
+        lstrcatA(global, name);
+        // Before Vista (or where private namespaces fail): the global namespace from Windows 2000
+        // on; before that, the plain name is machine-wide.
+        mutex = CreateMutexA(nullptr, FALSE, global);
+        if (mutex == nullptr) mutex = CreateMutexA(nullptr, FALSE, name);
+    }
     if (mutex == nullptr) {
         another = false;
         return true;  // no mutex at all: nothing to keep apart with, so run

@@ -4,6 +4,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstdint>
+
 namespace plat {
 
 bool createDirectoryWithSddl(const char* path, const char* sddl) {
@@ -18,6 +20,27 @@ bool createDirectoryWithSddl(const char* path, const char* sddl) {
     BOOL created = CreateDirectoryA(path, &attributes);
     LocalFree(descriptor);
     return created != 0;
+}
+
+FileHandle createFileWithSddl(const char* path, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return lcreat(path, 0);
+    SECURITY_ATTRIBUTES attributes;
+    attributes.nLength = sizeof attributes;
+    attributes.lpSecurityDescriptor = descriptor;
+    attributes.bInheritHandle = FALSE;
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &attributes, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    LocalFree(descriptor);
+    if (file == INVALID_HANDLE_VALUE) return fileError;
+    if (existed && !setProtectedAccess(path, sddl)) {
+        CloseHandle(file);
+        return fileError;
+    }
+    // On Windows NT an HFILE is the file's handle.
+    return static_cast<FileHandle>(reinterpret_cast<intptr_t>(file));
 }
 
 bool getUserName(char* out, unsigned capacity) {

@@ -48,6 +48,8 @@ std::u16string wideFromAnsi(const char* text) {
     return std::u16string(reinterpret_cast<const char16_t*>(wide.data()));
 }
 
+bool isAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
 std::u16string wideFromGbk(const char* text) {
     std::vector<wchar_t> wide = fromGbk(text);
     return std::u16string(reinterpret_cast<const char16_t*>(wide.data()));

@@ -293,7 +293,7 @@ def test_system_entries_read_back_exactly(machine, bin_dir):
         "NoRepair": dword(1),
     }
     run_value = stored(m, bin_dir, rf"{version}\Run")["vrvksjgl"]
-    assert run_value == sz(r"C:\Program Files\vornel8\vornqvtk.exe vr")
+    assert run_value == sz(r'"C:\Program Files\vornel8\vornqvtk.exe" vr')
     markers = stored(m, bin_dir, rf"{version}\Internet Settings\User Agent\Post Platform")
     assert sorted(markers) == ["qvtk7510", "qvtk8800"]  # qvtk6800 removed, a foreign one kept
     assert markers["qvtk8800"] == (1, b"")

@@ -72,7 +72,7 @@ def test_silent_install(machine, bin_dir, config):
     assert uninstall is not None
     assert uninstall["DisplayName"] == "智能Marl8"
     assert uninstall["UninstallString"].lower() == r"c:\windows\vorndel8.exe"
-    assert m.registry_values(RUN)["vrvksjgl"] == INSTALL_DIR + "vornqvtk.exe vr"
+    assert m.registry_values(RUN)["vrvksjgl"] == f'"{INSTALL_DIR}vornqvtk.exe" vr'
     assert "qvtk8800" in m.registry_values(MARKER)
 
     # The 64-bit companion ran on 64-bit Windows and did the 64-bit side (its trace is in the

@@ -177,8 +177,8 @@ def test_companion_writes_the_install_directory_into_the_64_bit_view(machine, bi
     program = (bin_dir / "setupw64.exe").read_bytes()
     m.write_file(COMPANION, program if version == "6.7" else with_version(program, version))
 
-    # The setup's command line, unquoted, as WinExec receives it.
-    run = probe(m, bin_dir, "run", f"{COMPANION} regvr32={INSTALL_DIR}")
+    # The setup's command line as WinExec receives it: the program quoted, the directory not.
+    run = probe(m, bin_dir, "run", f'"{COMPANION}" regvr32={INSTALL_DIR}')
     assert run.returncode == 0, run.stdout
     assert m.registry_values(TRACE, view=64) == {
         "InstallDir": INSTALL_DIR,

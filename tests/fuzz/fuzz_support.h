@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "common/install_state.h"
@@ -75,6 +77,14 @@ public:
 private:
     std::unique_ptr<uint8_t[]> bytes_;
 };
+
+// Every file of the machine, by its path on the host.
+inline std::set<std::string> files(const sim::Machine& machine) {
+    std::set<std::string> paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(machine.root()))
+        if (entry.is_regular_file()) paths.insert(entry.path().string());
+    return paths;
+}
 
 // Is the text terminated within its field?
 inline bool terminated(const char* text, size_t capacity) {

@@ -120,6 +120,13 @@ def test_damaged_container_is_reported(tmp_path, files):
     result = run("list", "cut.vrz", cwd=tmp_path)
     assert result.returncode == 1
     assert b"stopped at entry 2 of 2" in result.stderr
+    # Whole, but an entry's compressed bytes do not inflate: listed as damaged, and a failure.
+    spoiled = bytearray(data)
+    spoiled[-6:-2] = b"\xff\xff\xff\xff"
+    (tmp_path / "spoiled.vrz").write_bytes(bytes(spoiled))
+    result = run("list", "spoiled.vrz", cwd=tmp_path)
+    assert result.returncode == 1
+    assert b"damaged" in result.stdout
 
 
 def test_verify_names_changed_files(tmp_path, files):

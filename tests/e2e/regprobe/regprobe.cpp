@@ -131,9 +131,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(command, "entries") == 0) {
         writeUninstallEntry();
-        char runCommand[dirCapacity + 20];
-        formatText(runCommand, sizeof runCommand, "%svornqvtk.exe vr", state.installDir);
-        writeRunValue(runCommand);
+        char runCommand[dirCapacity + 24];
+        if (formatRunCommand(runCommand, sizeof runCommand, state.installDir)) writeRunValue(runCommand);
         writeUserAgentMarker();
         return 0;
     }

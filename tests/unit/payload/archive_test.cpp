@@ -236,7 +236,7 @@ TEST(ArchiveWalkBounds, OlderLayoutUsesTwentyByteHeaders) {
     EXPECT_EQ(inflateEntry(entry, out, sizeof out), 5u);
 }
 
-TEST(EntryNames, HostileNamesAreRefused) {
+TEST_F(Archive, HostileNamesAreRefused) {
     auto check = [](std::string field) {
         field.resize(entryNameField, '\0');
         ArchiveEntry entry;
@@ -278,9 +278,21 @@ TEST(EntryNames, HostileNamesAreRefused) {
         {"lPt5", false},
         {"NUL .txt", false},
         {"CON ", false},
+        {"COM0", false},
+        {"lpt0.txt", false},
+        {"COM\xB9", false},  // superscript one in the Western code page
+        {"LPT\xB3.log", false},
+        {"CONIN$", false},
+        {"conout$.txt", false},
+        // Windows drops trailing dots and blanks: another file, or the directory itself.
+        {"a.txt.", false},
+        {"a.txt ", false},
+        {"...", false},
+        {"..  ", false},
         // Only those names: other numbers, longer or shorter names are files.
-        {"COM0", true},
         {"COM10.txt", true},
+        {"CONIN.txt", true},
+        {".profile", true},
         {"LPT", true},
         {"CONS.txt", true},
         {"console", true},
@@ -290,6 +302,22 @@ TEST(EntryNames, HostileNamesAreRefused) {
         {"a.con", true},
     };
     for (const auto& c : cases) EXPECT_EQ(check(c.field), c.safe) << c.field;
+
+    // The file calls read names in the system's code page: a byte that leads a character in
+    // GBK is a character of its own in the Western one, and 0x5C after it a separator.
+    const struct {
+        unsigned codePage;
+        std::string field;
+        bool safe;
+    } pages[] = {
+        {936, "\xD5\x5C.txt", true}, {950, "\xA5\x5C.txt", true}, {1252, "\xD5\x5C.txt", false},
+        {1252, "caf\xE9.txt", true},  {932, "\x95\x5C.txt", true}, {932, "\xD5\x5C.txt", false},
+        {932, "\xB1.txt", true},      {1252, "\xD5x.txt", true},
+    };
+    for (const auto& c : pages) {
+        m().ansiCodePage = c.codePage;
+        EXPECT_EQ(check(c.field), c.safe) << c.codePage << ": " << c.field;
+    }
 }
 
 TEST_F(Archive, DeviceNamesAreNotPacked) {

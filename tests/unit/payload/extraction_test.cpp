@@ -217,9 +217,9 @@ TEST_F(Extraction, ExtractFromFileUsesTheSkinScratchArea) {
     std::vector<uint8_t> work(workBufferSize, 0);
     state.workBuffer = work.data();
     m().writeFile("C:\\skin.vrz", buildContainer({{"vrbmpsx1.bmp", "bitmap"}}, true));
-    extractFromFile("C:\\skin.vrz");
+    extractFromFile("C:\\skin.vrz", nullptr);
     EXPECT_EQ(file(dir + "vrbmpsx1.bmp"), "bitmap");
-    extractFromFile("C:\\absent.vrz");
+    extractFromFile("C:\\absent.vrz", nullptr);
     EXPECT_TRUE(m().messageBoxes.empty());
     state.workBuffer = nullptr;
 }

@@ -107,7 +107,7 @@ TEST_F(OlderArchive, SkinWrittenHereIsUnpackedAndVerifiedByTheSetup) {
     std::vector<uint8_t> work(workBufferSize, 0);
     state.workBuffer = work.data();
     copyText(state.installDir, "C:\\inst\\");
-    extractFromFile("C:\\inst\\skin.vrz");
+    extractFromFile("C:\\inst\\skin.vrz", nullptr);
     EXPECT_EQ(file("C:\\inst\\vrbmp8.vrh"), std::string(4096, '\0'));
     EXPECT_EQ(file("C:\\inst\\vrbmpsx1.bmp"), bitmap);
     EXPECT_TRUE(m().messageBoxes.empty());

@@ -197,9 +197,19 @@ TEST_F(Maintenance, EachDamageIsFoundChangingNothingAndRepairedKeepingTheLearntD
         EXPECT_EQ(machineState(m()), before);
         expectLearntUnchanged("after the check");
 
+        m().protectedAccess.clear();
         EXPECT_EQ(run("/REPAIR /S"), exitHealthy) << log_;
         EXPECT_TRUE(logged("repaired\t" + damage.finding)) << log_;
         EXPECT_TRUE(m().messageBoxes.empty());
+        // What was put back is locked as the install locks it: no user may swap it afterwards.
+        for (const auto& entry : std::filesystem::directory_iterator(m().hostPath(dir))) {
+            std::string name = entry.path().filename().string();
+            if (name.ends_with(".exe") || name.ends_with(".dll") || name.ends_with(".ime")) {
+                EXPECT_NE(std::find(m().protectedAccess.begin(), m().protectedAccess.end(), m().normalize(dir + name)),
+                          m().protectedAccess.end())
+                    << name;
+            }
+        }
         EXPECT_EQ(run("/CHECK /S"), exitHealthy) << log_;
         expectLearntUnchanged("after the repair");
     }
