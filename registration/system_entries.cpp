@@ -35,7 +35,6 @@ enum class Source {
     windowsDir,     // before + the Windows directory + after
     installDir,     // the install directory
     estimatedSize,  // REG_DWORD: the installed files' size in KB
-    one,            // REG_DWORD 1
     repairCommand,  // before + the install directory + after, when the repair program is there
     noRepair,       // REG_DWORD 1, when it is not
 };
@@ -58,9 +57,10 @@ constexpr EntryValue entryValues[] = {
     {u"EstimatedSize", Source::estimatedSize, nullptr, nullptr},
     {u"QuietUninstallString", Source::windowsDir, u"\"", u"\\vorndel8.exe\" /S"},
     {u"URLInfoAbout", Source::text, u"http://www.vornel.com", nullptr},
-    {u"NoModify", Source::one, nullptr, nullptr},
-    // One of the two, as the repair program is there or not.
+    // ModifyPath, or NoModify and NoRepair, as the repair program is there or not: NoModify
+    // would disable the very button of Windows' list of programs that runs ModifyPath.
     {u"ModifyPath", Source::repairCommand, u"\"", u"vornsetup.exe\" /REPAIR"},
+    {u"NoModify", Source::noRepair, nullptr, nullptr},
     {u"NoRepair", Source::noRepair, nullptr, nullptr},
 };
 
@@ -179,9 +179,6 @@ void writeEntryValue(plat::RegKey entry, const EntryValue& value, bool repairPro
         }
         case Source::estimatedSize:
             setNumber(entry, value.name, estimatedSizeKb());
-            return;
-        case Source::one:
-            setNumber(entry, value.name, 1);
             return;
         case Source::noRepair:
             if (!repairProgramPlaced) setNumber(entry, value.name, 1);

@@ -221,7 +221,9 @@ def check_entry(m, installed: snapshot.Snapshot) -> tuple[str, str]:
     assert "www.vornel.com" in text("URLInfoAbout")
     icon = split_command(text("DisplayIcon").rpartition(",")[0] or text("DisplayIcon"))[0]
     assert installed.file(icon) is not None and installed.file(icon).kind == "file", icon
-    assert value("NoModify") == snapshot.RegData(4, (1).to_bytes(4, "little"))
+    # The Apps page's Modify button runs the repair: nothing disables it.
+    assert value("NoModify") is None
+    assert text("ModifyPath").casefold() == f'"{INSTALL_DIR}vornsetup.exe" /REPAIR'.casefold()
     # The installed size in KB: the install directory's files and the modules placed outside it,
     # counted when the entry is written: before the install's last files come and (IME) the
     # language builds of the modules go, a few KB either way.

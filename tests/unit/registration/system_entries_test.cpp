@@ -148,7 +148,7 @@ TEST_F(SystemEntries, TheRepairIsOfferedExactlyWhenItsProgramIsThere) {
         EXPECT_EQ(reg().text(Hive::localMachine, entry, "ModifyPath"),
                   placed ? "\"C:\\Program Files\\vornel8\\vornsetup.exe\" /REPAIR" : "<missing>");
         EXPECT_EQ(reg().text(Hive::localMachine, entry, "NoRepair"), placed ? "<missing>" : dword(1));
-        EXPECT_EQ(reg().text(Hive::localMachine, entry, "NoModify"), dword(1));
+        EXPECT_EQ(reg().text(Hive::localMachine, entry, "NoModify"), placed ? "<missing>" : dword(1));
     }
 }
 
