@@ -174,8 +174,8 @@ bool heldFileIsPayloadContent(plat::FileHandle held, const char* name) {
     std::unique_ptr<uint8_t[]> meant(new (std::nothrow) uint8_t[length + scratchDigestGap + md5TextSize + 1]);
     if (!found || !meant || plat::lread(held, found.get(), static_cast<unsigned>(length)) != length) return false;
     bool patched = isOneOf(name, {"vorn320.ime", "vorn321.ime", "vorn640.ime", "vorn641.ime", "setupw64.exe"});
-    const char* alternative = sameName(name, "vornsrf.dll") ? "csrf732.dll" : sameName(name, "vornsrf6.dll") ? "csrf764.dll" : name;
-    for (const char* source : {name, alternative}) {
+    // A text-service module may hold the other build's content (the one renamed to it).
+    for (const char* source : {name, sourceEntryName(name, 1, false)}) {
         ArchiveEntry entry;
         if (!findEntry(state.payload, state.payloadSize, source, entry)) continue;
         // One byte of room more than the file: a longer entry does not fit and so differs.
