@@ -205,10 +205,15 @@ void registerKeyboardLayout() {
         }
     }
 
-    plat::regSetText(layout.get(), "IME file", "VORNEL4.IME");
-    plat::regSetText(layout.get(), "layout file", nineX ? "kbdus.kbd" : "kbdus.dll");
-    plat::regSetText(layout.get(), "layout text", layoutText);
+    // A layout missing a value is no layout Windows can load: said, as one not created is.
+    bool written = plat::regSetText(layout.get(), "IME file", "VORNEL4.IME") == plat::regOk &&
+                   plat::regSetText(layout.get(), "layout file", nineX ? "kbdus.kbd" : "kbdus.dll") == plat::regOk &&
+                   plat::regSetText(layout.get(), "layout text", layoutText) == plat::regOk;
     layout.close();
+    if (!written) {
+        showFailure(nineX, true);
+        return;
+    }
     layouts.close();
 
     // The preload list names NT layouts in lower case, 9x layouts in upper case.

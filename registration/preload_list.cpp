@@ -57,16 +57,26 @@ void showOpenError() {
     plat::messageBoxA("Software open error2003", "智能Marl(Qolvane)", plat::mbOk);
 }
 
-void setEntry(plat::RegKey preload, unsigned n, const char* id) {
-    plat::regSetText(preload, entryName(n).text, id);
+bool setEntry(plat::RegKey preload, unsigned n, const char* id) {
+    return plat::regSetText(preload, entryName(n).text, id) == plat::regOk;
+}
+
+// An entry that could not be written is said, as a list that could not be opened is.
+bool written(bool ok) {
+    if (!ok) showOpenError();
+    return ok;
 }
 
 // The NT form of one profile: its "keyboard layout" key read, its "preload" key writable.
-// Returns false when "keyboard layout" itself cannot be opened.
-bool openNtList(plat::RegKey root, const char* layoutKey, ScopedKey& preload) {
+// Returns false when "keyboard layout" itself cannot be opened; `unopened`, when given, is set
+// when a "preload" key is there but could not be opened.
+bool openNtList(plat::RegKey root, const char* layoutKey, ScopedKey& preload, bool* unopened = nullptr) {
     ScopedKey layout;
     if (!plat::openKey(root, layoutKey, RegAccess::read, layout)) return false;
-    plat::openKey(layout.get(), "preload", RegAccess::all, preload);
+    plat::RegKey* slot = preload.receive();
+    long status = plat::regOpenKey(layout.get(), "preload", RegAccess::all, slot);
+    if (status != plat::regOk) *slot = plat::noKey;
+    if (unopened != nullptr) *unopened = status != plat::regOk && status != plat::regFileNotFound;
     return true;
 }
 
@@ -115,7 +125,8 @@ bool readNineXEntries() {
 
 bool addToNtList(const char* id) {
     ScopedKey preload;
-    if (!openNtList(plat::hkeyCurrentUser, userLayoutKey, preload)) {
+    bool unopened = false;
+    if (!openNtList(plat::hkeyCurrentUser, userLayoutKey, preload, &unopened) || unopened) {
         showOpenError();
         return false;
     }
@@ -123,21 +134,14 @@ bool addToNtList(const char* id) {
     for (unsigned n = 1; n <= preloadCapacity; ++n) {
         char value[valueCapacity];
         long status = readRegistryText(preload.get(), entryName(n).text, value, sizeof value);
-        if (status == plat::regFileNotFound) {
-            setEntry(preload.get(), n, id);
-            return true;
-        }
+        if (status == plat::regFileNotFound) return written(setEntry(preload.get(), n, id));
         // A value that is there but no readable text belongs to someone: passed over.
         if (status != plat::regOk) continue;
         Match match = compareEntry(value, id);
         if (match == Match::same) return true;
-        if (match == Match::otherLanguage) {
-            setEntry(preload.get(), n, id);
-            return true;
-        }
+        if (match == Match::otherLanguage) return written(setEntry(preload.get(), n, id));
     }
-    setEntry(preload.get(), preloadCapacity, id);
-    return true;
+    return written(setEntry(preload.get(), preloadCapacity, id));
 }
 
 bool addToNineXList(const char* id) {
@@ -150,25 +154,19 @@ bool addToNineXList(const char* id) {
         ScopedKey item;
         long status = plat::regOpenKey(preload.get(), entryName(n).text, RegAccess::all,
                                        item.receive());
-        if (status == plat::regFileNotFound) {
-            if (plat::createKey(preload.get(), entryName(n).text, item))
-                plat::regSetText(item.get(), "", id);
-            return true;
-        }
+        if (status == plat::regFileNotFound)
+            return written(plat::createKey(preload.get(), entryName(n).text, item) &&
+                           plat::regSetText(item.get(), "", id) == plat::regOk);
         if (status != plat::regOk) continue;
         char value[valueCapacity];
         if (readRegistryText(item.get(), "", value, sizeof value) != plat::regOk) continue;
         Match match = compareEntry(value, id);
         if (match == Match::same) return true;
-        if (match == Match::otherLanguage) {
-            plat::regSetText(item.get(), "", id);
-            return true;
-        }
+        if (match == Match::otherLanguage) return written(plat::regSetText(item.get(), "", id) == plat::regOk);
     }
     ScopedKey last;
-    if (plat::createKey(preload.get(), entryName(preloadCapacity).text, last))
-        plat::regSetText(last.get(), "", id);
-    return true;
+    return written(plat::createKey(preload.get(), entryName(preloadCapacity).text, last) &&
+                   plat::regSetText(last.get(), "", id) == plat::regOk);
 }
 
 // --- removal ---

@@ -324,6 +324,49 @@ TEST_F(LearnedDataFaults, EachFaultPointOfTheUninstallEndsWithTheCodeItLeaves) {
     }
 }
 
+// A setup again after an uninstall whose busy module waits for the restart, with deletes an
+// older run recorded under installed names, once per fault point; then the restart. Whatever a
+// check without faults then finds, the run did not say 0; a run that said 0 left it healthy.
+TEST_F(LearnedDataFaults, EachFaultPointOfAReinstallBeforeTheRestartSaysWhatItLeft) {
+    for (sim::Os os : {sim::Os::win10_64, sim::Os::xp32}) {
+        const Config config{"reinstall", os, true, true};
+        auto uninstalled = [&] {
+            usedMachine(config);
+            windowsRegistry();
+            run(config);
+            m().faults = {};
+            m().markBusy("C:\\windows\\system32\\vornel4.ime");
+            ASSERT_EQ(runUninstaller("/S"), uninstallRestartNeeded);
+            for (const std::string& path : {dir + "vrbmps44.bmp", dir + "vornqvtk.exe", std::string("C:\\windows\\vorndel8.exe")})
+                m().pendingDeletes.push_back(m().normalize(path));
+            resetInstallState();
+        };
+        uninstalled();
+        ASSERT_EQ(runSetup(nullptr, nullptr, "setvrsrf32", 1), exitInstalled);
+        const uint64_t points = m().faults.passed;
+        ASSERT_GT(points, 100u);
+        for (uint64_t at = 1; at <= points; ++at) {
+            if (!inShard(at)) continue;
+            uninstalled();
+            m().faults = {0, at, ""};
+            int code = runSetup(nullptr, nullptr, "setvrsrf32", 1);
+            m().faults.failAt = 0;
+            std::string where = m().faults.failedPoint + " at point " + std::to_string(at) + "\n" +
+                                file("C:\\temp\\vornsetup.log");
+            m().restart();
+            EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
+            if (code == exitNotAdministrator || code == exitAnotherSetup) continue;
+            resetInstallState();
+            int check = runSetup(nullptr, nullptr, "/CHECK /S", 1);
+            if (code == exitInstalled) {
+                EXPECT_EQ(check, exitHealthy) << where << "\ncheck:\n" << file("C:\\temp\\vornsetup.log");
+            }
+            if (HasFailure()) return;
+        }
+        std::printf("reinstall fault points covered: %llu\n", static_cast<unsigned long long>(points));
+    }
+}
+
 namespace {
 
 // The exit code a finding of the check calls for when the repair leaves it.
