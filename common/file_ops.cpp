@@ -4,6 +4,7 @@
 
 #include "common/install_state.h"
 #include "common/learned_data.h"
+#include "common/outcome.h"
 #include "common/product_files.h"
 #include "common/text.h"
 #include "platform/files.h"
@@ -47,8 +48,9 @@ bool renameAside(const char* path, char* aside, size_t capacity) {
 void moveAside(const char* path) {
     char aside[pathCapacity];
     if (!renameAside(path, aside, sizeof aside)) return;
-    // Left behind for good otherwise: nothing else ever removes the old module.
-    if (!plat::deleteFile(aside)) plat::scheduleDeleteAtRestart(aside);
+    // Left behind for good otherwise: nothing else ever removes the old module. Until the
+    // restart the running programs keep the old one.
+    if (!plat::deleteFile(aside) && plat::scheduleDeleteAtRestart(aside)) noteOutcome(exitRestartNeeded);
 }
 
 Removal removeProductFile(const char* path) {

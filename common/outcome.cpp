@@ -16,8 +16,12 @@ constexpr int restoreStage = 1005;
 
 void resetOutcome() { worst = exitInstalled; }
 
+// 3010 is a success that asks for a restart: above 0, below every failure. The failures
+// rank by their code.
+long severity(int code) { return code == exitRestartNeeded ? 1 : code == exitInstalled ? 0 : 1L + code; }
+
 void noteOutcome(int code) {
-    if (code > worst) worst = code;
+    if (severity(code) > severity(worst)) worst = code;
 }
 
 int setupOutcome() { return worst; }
@@ -35,6 +39,8 @@ const char* outcomeName(int code) {
         case exitAnotherSetup: return "not installed: another setup was running";
         case exitNoWizard: return "not installed: the wizard's window could not be created";
         case exitCancelled: return "not installed: the wizard was left";
+        case exitInvalidCommandLine: return "not installed: a switch's value is not known";
+        case exitRestartNeeded: return "installed, a restart completes it";
         default: return "unknown";
     }
 }
@@ -68,6 +74,8 @@ int outcomeOfMessage(const char16_t* message, int stage) {
         // The keyboard layout could not be registered.
         startsWith(text, u"Software open error") || startsWith(text, u"在WIN2000和WIN NT系统中安装本软件时"))
         return exitModuleFailed;
+    // The input method's data still mapped by running programs: used after a restart only.
+    if (startsWith(text, u"检测到内存中有智能Marl数据没有退出")) return exitRestartNeeded;
     if (startsWith(text, u"智能Marl汉字输入系统9.0版安装情况报告") || startsWith(text, u"皮肤文件没有成功复制"))
         return exitOtherFailure;
     return exitInstalled;

@@ -42,6 +42,16 @@ void keepUnknown(SetupCommandLine& out, const char* token) {
     if (out.unknownCount < unknownSwitchCount) copyText(out.unknown[out.unknownCount++], switchCapacity, token);
 }
 
+// "/NAME=value" with one of two values (any case): 1 for the first, 0 for the second. Any other
+// value makes the command line invalid.
+void readChoice(SetupCommandLine& out, const char* token, size_t nameLength, const char* first,
+                const char* second, int& choice) {
+    const char* value = token + nameLength;
+    if (sameSwitch(value, first)) choice = 1;
+    else if (sameSwitch(value, second)) choice = 0;
+    else if (out.invalid[0] == '\0') copyText(out.invalid, switchCapacity, token);
+}
+
 }  // namespace
 
 SetupCommandLine parseCommandLine(const char* commandLine) {
@@ -52,9 +62,19 @@ SetupCommandLine parseCommandLine(const char* commandLine) {
     for (const char* at = commandLine; *at != '\0';) {
         bool cut = false;
         at = nextToken(at, token, sizeof token, cut);
+        if (sameSwitch(token, "-S")) silentSwitch = true;
         if (token[0] != '/') continue;  // the words are read as containsWord reads them
-        if (sameSwitch(token, "/S") || sameSwitch(token, "/VERYSILENT")) {
+        if (sameSwitch(token, "/S") || sameSwitch(token, "/VERYSILENT") || sameSwitch(token, "/SILENT") ||
+            sameSwitch(token, "/QUIET")) {
             silentSwitch = true;
+        } else if (sameSwitch(token, "/SUPPRESSMSGBOXES") || sameSwitch(token, "/NORESTART")) {
+            // Nothing to change: see the header.
+        } else if (sameSwitch(token, "/?") || sameSwitch(token, "/HELP")) {
+            out.help = true;
+        } else if (startsWithSwitch(token, "/INTERFACE=")) {
+            readChoice(out, token, 11, "TSF", "IME", out.interfaceChoice);
+        } else if (startsWithSwitch(token, "/EDITION=")) {
+            readChoice(out, token, 9, "PINYIN", "WUBI", out.editionChoice);
         } else if (sameSwitch(token, "/REMOVEDATA")) {
             out.removeData = true;
         } else if (sameSwitch(token, "/CHECK")) {

@@ -10,8 +10,10 @@ constexpr size_t unknownSwitchCount = 8;
 constexpr size_t switchCapacity = 64;
 
 struct SetupCommandLine {
-    // "setvrsrf32" anywhere (as containsWord finds it), "/S" or "/VERYSILENT"; never with
-    // "regvr32", which forces the wizard.
+    // "setvrsrf32" anywhere (as containsWord finds it), "/S", "-S", "/VERYSILENT", "/SILENT" or
+    // "/QUIET" (as other installers take them); never with "regvr32", which forces the wizard.
+    // "/SUPPRESSMSGBOXES" and "/NORESTART" are taken and change nothing: silent mode shows no
+    // box, and the setup never restarts the machine.
     bool silent = false;
     // "/LOG" or "/LOG=path": a log, in `logPath` or, when that is empty, in the default place.
     bool logRequested = false;
@@ -22,6 +24,14 @@ struct SetupCommandLine {
     // put back. Both given, only the check runs: it is the one that cannot do harm.
     bool check = false;
     bool repair = false;
+    // "/?" or "/HELP": the switches and exit codes told, nothing else done.
+    bool help = false;
+    // "/INTERFACE=TSF|IME" and "/EDITION=PINYIN|WUBI", for silent mode: -1 when not given.
+    int interfaceChoice = -1;  // 1 TSF, 0 IME
+    int editionChoice = -1;    // 1 Pinyin, 0 Wubi
+    // A switch whose value is not one it takes (the first such, cut to its capacity): the run
+    // ends at once with its own exit code, whatever else was asked.
+    char invalid[switchCapacity] = {};
     // Switches not known here, kept (cut to their capacity) so that the log can name them.
     size_t unknownCount = 0;
     char unknown[unknownSwitchCount][switchCapacity] = {};

@@ -13,6 +13,7 @@
 #include "common/setup_log.h"
 #include "common/text.h"
 #include "programs/unattended.h"
+#include "settings/settings_files.h"
 #include "platform/ipc.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -106,6 +107,40 @@ int endRun(const SetupCommandLine& options) {
     return code;
 }
 
+const char16_t* const helpText =
+    u"智能Marl输入平台 9.0 安装程序\r\n\r\n"
+    u"/S、/SILENT、/QUIET、/VERYSILENT、-S：静默安装，不显示窗口\r\n"
+    u"/INTERFACE=TSF|IME、/EDITION=PINYIN|WUBI：静默安装的输入接口和版本（默认IME、Qolvane专版）\r\n"
+    u"/LOG=\"路径\"：日志文件\r\n"
+    u"/CHECK、/REPAIR：检查、修复已安装的输入平台\r\n"
+    u"/SUPPRESSMSGBOXES、/NORESTART：接受，不改变什么（本程序从不重新启动计算机）\r\n\r\n"
+    u"退出码：0 安装完毕；3010 安装完毕，重新启动后生效；1 其他错误；2 原有数据没有恢复；"
+    u"3 模块没有复制或挂接；4 安装包不完整；5 有程序在使用输入法；6 输入法是系统默认输入法；"
+    u"7 没有管理员权限；9 窗口没有建立；1602 安装被取消；1618 另一个安装程序在运行；"
+    u"1639 命令行开关的值不对";
+
+// "/?" or a switch with a value it does not take: the switches told (in the log when silent),
+// nothing installed, and no wizard. The help ends with 0, a wrong value with its own code.
+int tellSwitches(const char* commandLine, const SetupCommandLine& options) {
+    plat::setMessageObserver(onMessage);
+    if (options.silent) beginUnattended();
+    computeInstallDir();
+    if (options.silent || options.logRequested) {
+        openSetupLog(options.logPath);
+        logStart(commandLine, options);
+    }
+    std::u16string text = helpText;
+    if (options.invalid[0] != '\0') {
+        std::u16string fields[] = {u"switch value not known", plat::wideFromAnsi(options.invalid)};
+        logFields(fields, 2);
+        noteOutcome(exitInvalidCommandLine);
+        text = u"命令行开关的值不对：" + plat::wideFromAnsi(options.invalid) + u"\r\n\r\n" + text;
+    }
+    plat::messageBoxW(text.c_str(), u"智能Marl安装", plat::mbOk);
+    int code = endRun(options);
+    return options.invalid[0] != '\0' ? exitInvalidCommandLine : code;
+}
+
 }  // namespace
 
 int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstance,
@@ -117,6 +152,7 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
     // Read first, without side effects: whether anyone will see a box decides how the
     // administrator refusal is told.
     const SetupCommandLine options = parseCommandLine(commandLine);
+    if (options.help || options.invalid[0] != '\0') return tellSwitches(commandLine, options);
     // One setup at a time over the same directory and the same learnt data. A second wizard
     // shows the first and ends; a second silent run waits for the first a while, then gives up.
     bool another = false;
@@ -165,14 +201,23 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
         int code = runMaintenance(options.check ? MaintenanceMode::check : MaintenanceMode::repair,
                                   instance, options.silent);
         plat::startProgramsHidden(false);
-        // Its own code, not the most serious of the messages met on the way.
+        // Its own code, not the most serious of the messages met on the way; a module moved
+        // aside for the restart still asks for one.
+        bool restart = setupOutcome() == exitRestartNeeded;
         resetOutcome();
         noteOutcome(code);
+        if (restart && options.repair) noteOutcome(exitRestartNeeded);
         return endRun(options);
     }
 
     if (options.silent) {
+        // The interface and edition asked for; the others as silent mode always took them.
+        if (options.interfaceChoice >= 0) state.interfaceChoice = static_cast<uint32_t>(options.interfaceChoice);
+        if (options.editionChoice >= 0) state.editionChoice = static_cast<uint32_t>(options.editionChoice);
         silentInstall(instance);
+        // The wizard writes its settings files; silent mode only the edition, when told one.
+        int outcome = setupOutcome();
+        if (options.editionChoice >= 0 && (outcome < exitInUse || outcome == exitRestartNeeded)) applyEditionChoice();
         plat::startProgramsHidden(false);
         return endRun(options);
     }

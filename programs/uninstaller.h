@@ -7,7 +7,7 @@ enum UninstallExitCode : int {
     uninstallRemoved = 0,
     uninstallFailed = 1,          // something of the product could not be removed
     uninstallNotAdministrator = 7,
-    uninstallAnotherRunning = 8,  // a setup or uninstaller of the product was running
+    uninstallAnotherRunning = 1618,  // a setup or uninstaller of the product was running
     uninstallCancelled = 1602,    // the user said no
     uninstallNotInstalled = 1605, // nothing of the product found
     uninstallRestartNeeded = 3010,

@@ -61,6 +61,14 @@ void setBytes(std::initializer_list<size_t> offsets, uint8_t value) {
     for (size_t offset : offsets) state.inputSettings[offset] = value;
 }
 
+void applyEditionPatches() {
+    if (state.editionChoice == 1) {
+        setBytes({19, 25, 27, 42, 64, 70, 72}, 1);
+        setBytes({22, 28, 29, 30, 31, 32, 33, 34, 35, 36, 54, 66, 67, 68, 69, 75}, 0);
+        setBytes({80}, 10);
+    }
+}
+
 void applyInputPatches() {
     if (state.oemCodePage == 950) setBytes({15}, 1);
     setBytes({62, 63}, 0);
@@ -68,11 +76,7 @@ void applyInputPatches() {
     setBytes({43}, 1);
     setBytes({54}, 0);
     setBytes({36}, 1);
-    if (state.editionChoice == 1) {
-        setBytes({19, 25, 27, 42, 64, 70, 72}, 1);
-        setBytes({22, 28, 29, 30, 31, 32, 33, 34, 35, 36, 54, 66, 67, 68, 69, 75}, 0);
-        setBytes({80}, 10);
-    }
+    applyEditionPatches();
     uint8_t mode = state.windowModeChoice;
     state.inputSettings[0] = mode == 2 ? 1 : mode == 3 ? 4 : mode == 4 ? 3 : 0;
     state.inputSettings[21] = mode == 3 || mode == 4 ? 1 : 0;
@@ -98,7 +102,10 @@ void writeSettingsFiles() {
     writeInstalled("vryhgl0.dat", state.userRecord, userRecordSize);
 }
 
-void patchInputSettings() {
+namespace {
+
+// "vrszsj43.vrh" into inputSettings, patched and written back.
+void rewriteInputSettings(void (*patch)()) {
     // Kept data bring the user's record back; learnt files kept in place keep it as it is.
     if (state.backupState == 2 || state.learnedDataUnsaved) return;
     char path[pathCapacity];
@@ -116,10 +123,21 @@ void patchInputSettings() {
     }
 
     plat::FileHandle out = plat::lcreat(path, 0);
-    applyInputPatches();
+    patch();
     if (out == plat::fileError) return;
     plat::lwrite(out, state.inputSettings, inputSettingsSize);
     plat::lclose(out);
+}
+
+}  // namespace
+
+void patchInputSettings() { rewriteInputSettings(applyInputPatches); }
+
+void applyEditionChoice() {
+    const char* flag = state.editionChoice == 1 ? "VRWBPYBZ=1" : "VRWBPYBZ=0";
+    deleteInstalled("wbpybz.vrh");
+    writeInstalled("wbpybz.vrh", flag, std::strlen(flag) + 1);
+    rewriteInputSettings(applyEditionPatches);
 }
 
 void writeInstallStamp() {

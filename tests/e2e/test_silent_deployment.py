@@ -115,3 +115,16 @@ def test_silent_deployment(machine, bin_dir, damaged_setup, case):
     assert (installed == expected.payload()["vornel4.ime"]) if case.installed else not isinstance(installed, bytes)
     if case.log != DEFAULT_LOG:
         assert not isinstance(m.read_file(DEFAULT_LOG), bytes)
+
+
+def test_a_switch_value_not_taken_installs_nothing(machine, bin_dir):
+    """A deployment tool's wrong /INTERFACE= value: exit 1639 with its log line, no window at any
+    time (not even the wizard), and nothing installed."""
+    m = machine("xp-32")
+    run = m.run(bin_dir / SETUP, "/QUIET", "/INTERFACE=TSF2", timeout=120)
+    assert run.exit_code == 1639, run.output
+    assert run.windows == [] and run.boxes == [], run.windows + run.boxes
+    lines = log_lines(m, DEFAULT_LOG)
+    assert lines[1] == ["switch value not known", "/INTERFACE=TSF2"], lines
+    assert lines[-1] == ["result=not installed: a switch's value is not known", "exit=1639"], lines
+    assert not isinstance(m.read_file(expected.INSTALL_DIR + "vornel4.ime"), bytes)

@@ -372,6 +372,21 @@ def test_uninstall(machine, bin_dir, case):
         assert asked == []
 
 
+def test_a_setup_over_a_loaded_module_asks_for_the_restart(machine, bin_dir):
+    """A setup again while a program has the module loaded: the module goes aside, its delete is
+    recorded for the restart, and the run ends with 3010, the code deployment tools restart on."""
+    case = Scenario("setup-over-loaded", "xp-32", "silent", busy=r"C:\windows\system32\vornel4.ime")
+    m = machine(case.config)
+    install(m, bin_dir, case)
+    with holding(m, bin_dir, case):
+        run = m.run(bin_dir / SETUP, "/S", timeout=120)
+    assert run.exit_code == 3010, run.output
+    assert log_lines(m, SETUP_LOG)[-1] == ["result=installed, a restart completes it", "exit=3010"]
+    pending = snapshot.pending_operations(m.snapshot())
+    assert [(source.casefold(), target) for source, target in pending] == [
+        (r"c:\windows\system32\vornel2.ime", "")], pending
+
+
 def test_reinstall_before_the_restart(machine, bin_dir):
     """An uninstall leaves a busy module for the restart, and an older uninstaller had recorded
     deletes under the names the setup installs. Before the restart a second uninstall only says

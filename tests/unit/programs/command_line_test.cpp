@@ -35,7 +35,12 @@ TEST(CommandLine, SwitchesAreWholeTokensAndTheWordsKeepTheirMeaning) {
         {"\"/LOG=C:\\a b\\c.log\" setvrsrf32", true, true, "C:\\a b\\c.log", {}},
         {"/log", false, true, "", {}},
         {"/LOG= /S", true, true, "", {}},
-        {"/Silent /X=1 /S", true, false, "", {"/Silent", "/X=1"}},
+        // Other installers' switches: silent as /S, or taken and changing nothing.
+        {"/Silent /X=1", true, false, "", {"/X=1"}},
+        {"/QUIET", true, false, "", {}},
+        {"-s", true, false, "", {}},
+        {"--S -SILENT", false, false, "", {}},
+        {"/SUPPRESSMSGBOXES /norestart", false, false, "", {}},
         {"/SS", false, false, "", {"/SS"}},
     };
     for (const Case& c : cases) {
@@ -53,6 +58,33 @@ TEST(CommandLine, SwitchesAreWholeTokensAndTheWordsKeepTheirMeaning) {
     EXPECT_FALSE(parsed.logRequested);
     ASSERT_EQ(parsed.unknownCount, 1u);
     EXPECT_EQ(std::string(parsed.unknown[0]), longSwitch.substr(0, switchCapacity - 1));
+}
+
+// The silent run's interface and edition, and the help: a value not taken makes the line invalid.
+TEST(CommandLine, ChoicesTakeTheirValuesOnly) {
+    struct Choice {
+        const char* commandLine;
+        int interfaceChoice, editionChoice;
+        const char* invalid;
+        bool help;
+    };
+    const Choice cases[] = {
+        {"/S", -1, -1, "", false},
+        {"/S /INTERFACE=TSF /EDITION=PINYIN", 1, 1, "", false},
+        {"/interface=ime /Edition=Wubi", 0, 0, "", false},
+        {"/INTERFACE=TSF2 /EDITION=PINYIN", -1, 1, "/INTERFACE=TSF2", false},
+        {"/EDITION= /INTERFACE=", -1, -1, "/EDITION=", false},
+        {"/INTERFACE", -1, -1, "", false},  // no value at all: an unknown switch
+        {"/?", -1, -1, "", true},
+        {"/S /help", -1, -1, "", true},
+    };
+    for (const Choice& c : cases) {
+        SetupCommandLine parsed = parseCommandLine(c.commandLine);
+        EXPECT_EQ(parsed.interfaceChoice, c.interfaceChoice) << c.commandLine;
+        EXPECT_EQ(parsed.editionChoice, c.editionChoice) << c.commandLine;
+        EXPECT_STREQ(parsed.invalid, c.invalid) << c.commandLine;
+        EXPECT_EQ(parsed.help, c.help) << c.commandLine;
+    }
 }
 
 TEST(CommandLine, RemoveDataIsTheUninstallersWholeSwitch) {

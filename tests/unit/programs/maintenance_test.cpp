@@ -353,3 +353,14 @@ TEST(InstalledFiles, TheRepairProgramIsTheSetupItselfInTheInstallDirectory) {
         EXPECT_EQ(m.readFile(dir + "vornsetup.exe").value_or("<missing>"), c.copy) << c.name;
     }
 }
+
+// A module still loaded goes aside for the restart: repaired, and the restart asked for.
+TEST_F(Maintenance, AModulePutBackWhileLoadedAsksForTheRestart) {
+    machine(sim::Os::xp32);
+    install(false);
+    m().writeFile("C:\\windows\\system32\\vornel4.ime", "as shipped: vornel4.imf");
+    m().markBusy("C:\\windows\\system32\\vornel4.ime");
+    EXPECT_EQ(run("/REPAIR /S"), exitRestartNeeded) << log_;
+    EXPECT_TRUE(logged("result=repaired, a restart completes it\texit=3010")) << log_;
+    EXPECT_EQ(run("/CHECK /S"), exitHealthy) << log_;
+}

@@ -19,7 +19,8 @@ std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(tex
 
 std::vector<TestEntry> payloadEntries() {
     std::vector<TestEntry> entries;
-    for (const char* name : {"vorn320.ime", "vornel4.ime", "vorndel8.exe", "vornqvtk.exe", "setupw64.exe",
+    for (const char* name : {"vorn320.ime", "vornel4.ime", "vornsrf.dll", "vornsrf6.dll", "csrf732.dll", "csrf764.dll",
+                             "vorndel8.exe", "vornqvtk.exe", "setupw64.exe",
                              "vorndwdw.txt", "vrszsj43.vrh"})
         entries.push_back({name, std::string("as shipped: ") + name});
     return entries;
@@ -82,6 +83,22 @@ TEST_F(SilentDeployment, EachCauseEndsWithItsExitCodeAndNoBox) {
          exitPayloadDamaged},
         {"module not copied",
          [this] { m().denyWrite("C:\\windows\\system32\\vornel4.ime"); }, exitModuleFailed},
+        {"a busy module moved aside for the restart",
+         [this] {
+             m().writeFile("C:\\windows\\system32\\vornel4.ime", "loaded");
+             m().markBusy("C:\\windows\\system32\\vornel4.ime");
+         },
+         exitRestartNeeded},
+        {"the data still mapped by running programs", [this] { m().fileMappings = {"vornelqvtk"}; },
+         exitRestartNeeded},
+        {"a restart needed and a failure",
+         [this] {
+             m().writeFile("C:\\windows\\system32\\vornel4.ime", "loaded");
+             m().markBusy("C:\\windows\\system32\\vornel4.ime");
+             std::string& payload = m().resources["VRZ/QVTKVRZ"];
+             payload[payload.size() - 3] ^= 0x55;
+         },
+         exitPayloadDamaged},
     };
     for (const Cause& cause : causes) {
         machine();
@@ -144,7 +161,7 @@ TEST(Outcome, EachMessageReportsItsFailure) {
         {u"安装完毕，如不能使用，请重新启动计算机！", exitInstalled},
         {u"成功恢复了3个原有数据文件！", exitInstalled},
         {u"检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？", exitInstalled},
-        {u"检测到内存中有智能Marl数据没有退出，请安装后重新启动机器再使用！", exitInstalled},
+        {u"检测到内存中有智能Marl数据没有退出，请安装后重新启动机器再使用！", exitRestartNeeded},
         {u"没有成功解压复制vorn1.wav文件！请重新下载安装。", exitPayloadDamaged},
         {u"文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。", exitPayloadDamaged},
         {u"vorn1.wav....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n上述文件没有成功复制，请重新下载安装！\r\n",
@@ -162,6 +179,34 @@ TEST(Outcome, EachMessageReportsItsFailure) {
     EXPECT_EQ(outcomeOfMessage(u"没有成功解压复制vornzdym.vrh文件！请重新下载安装。", 1005), exitDataNotRestored);
 }
 
+// A deployment tool's command lines: the silent run's interface and edition, a value not taken
+// (nothing installed and no wizard, with or without /S), and the help.
+TEST_F(SilentDeployment, TheCommandLinesOfDeploymentTools) {
+    machine(sim::Os::win10_64);
+    EXPECT_EQ(run("/QUIET /INTERFACE=TSF /EDITION=PINYIN /NORESTART /SUPPRESSMSGBOXES"), exitInstalled) << log_;
+    EXPECT_EQ(file(dir + "wbpybz.vrh"), std::string("VRWBPYBZ=1", 11));
+    bool registered = false;
+    for (const auto& started : m().processes.started)
+        registered |= started.commandLine.find("regsvr32") != std::string::npos;
+    EXPECT_TRUE(registered);  // the text service, where /S alone registers an IME layout
+    for (bool silent : {true, false}) {
+        machine();
+        EXPECT_EQ(run(silent ? "/S /INTERFACE=TSF2" : "/EDITION=ZHUYIN"), exitInvalidCommandLine);
+        EXPECT_FALSE(m().exists(dir + "vorndwdw.txt"));
+        EXPECT_TRUE(m().windowClasses.empty());
+        EXPECT_EQ(m().messageBoxes.size(), silent ? 0u : 1u);
+        if (silent) {
+            ASSERT_EQ(logLines().size(), 4u) << log_;
+            EXPECT_EQ(logLines()[1], "switch value not known\t/INTERFACE=TSF2");
+            EXPECT_EQ(logLines()[3], "result=not installed: a switch's value is not known\texit=1639");
+        }
+    }
+    machine();
+    EXPECT_EQ(run("/S /?"), exitInstalled);
+    EXPECT_FALSE(m().exists(dir + "vorndwdw.txt"));
+    EXPECT_NE(log_.find("/INTERFACE=TSF|IME"), std::string::npos) << log_;
+}
+
 TEST_F(SilentDeployment, OneSetupAtATime) {
     const std::string mutex = "vornsetup-9.0-single-instance";
     // A second silent run waits for the first; one that does not end in time is left alone.
@@ -174,7 +219,7 @@ TEST_F(SilentDeployment, OneSetupAtATime) {
     ASSERT_EQ(logLines().size(), 4u) << log_;
     EXPECT_EQ(logLines()[0], "the first setup's log");
     EXPECT_EQ(logLines()[2], "another setup of this product is running");
-    EXPECT_EQ(logLines()[3], "result=not installed: another setup was running\texit=8");
+    EXPECT_EQ(logLines()[3], "result=not installed: another setup was running\texit=1618");
     // One that ends meanwhile: then this one installs.
     machine();
     m().otherInstances[mutex] = 5000;
