@@ -10,7 +10,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 base=(cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev
-      binutils-mingw-w64-i686 python3 python3-pytest libssl-dev libjpeg62-turbo-dev valgrind)
+      binutils-mingw-w64-i686 python3 python3-pytest python3-yaml libssl-dev libjpeg62-turbo-dev valgrind)
 wine=(wine wine64 wine32:i386 xvfb xauth fonts-arphic-uming fonts-arphic-ukai
       imagemagick locales clang libclang-rt-14-dev clang-tidy cppcheck)
 

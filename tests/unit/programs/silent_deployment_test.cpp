@@ -2,7 +2,10 @@
 // the most serious failure.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <set>
+#include <sstream>
 
 #include "../payload/container_builder.h"
 #include "../registration/layout_fixture.h"
@@ -177,6 +180,33 @@ TEST(Outcome, EachMessageReportsItsFailure) {
     for (const auto& [text, code] : texts) EXPECT_EQ(outcomeOfMessage(text.c_str(), 10042), code);
     // An entry of the backup that cannot be unpacked is a restore's failure, not the payload's.
     EXPECT_EQ(outcomeOfMessage(u"没有成功解压复制vornzdym.vrh文件！请重新下载安装。", 1005), exitDataNotRestored);
+}
+
+// The table deployment tools and the winget manifest read: each code named as the log's last
+// line names it, and no code the setup can end with left out.
+TEST(Outcome, TheTableForDeploymentToolsNamesEachCodeAsTheLogDoes) {
+    std::ifstream table(VORN_SOURCE_DIR "/deploy/exit-codes.tsv");
+    ASSERT_TRUE(table.is_open());
+    std::set<int> setupCodes;
+    for (std::string line; std::getline(table, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string run, code, result;
+        std::getline(fields, run, '\t');
+        std::getline(fields, code, '\t');
+        std::getline(fields, result, '\t');
+        int n = std::stoi(code);
+        if (run == "setup") {
+            EXPECT_EQ(outcomeName(n), result) << line;
+            setupCodes.insert(n);
+        } else if (run == "check" || run == "repair") {
+            EXPECT_EQ(maintenanceOutcomeName(run == "repair", n), result) << line;
+        }
+    }
+    for (int n = 0; n < 5000; ++n)
+        if (std::string(outcomeName(n)) != "unknown") {
+            EXPECT_EQ(setupCodes.count(n), 1u) << n;
+        }
 }
 
 // A deployment tool's command lines: the silent run's interface and edition, a value not taken
