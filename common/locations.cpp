@@ -169,6 +169,14 @@ void readPathFile(int target) {
     size_t taken = read < capacity ? read : capacity - 1;
     std::memcpy(into, content, taken);
     into[taken] = '\0';
+    // A recorded directory that is now a link is no installation of ours: its backup, check,
+    // repair or removal would reach the link's target.
+    char bare[pathCapacity];
+    copyText(bare, sizeof bare, into);
+    size_t length = std::strlen(bare);
+    if (length > 0 && bare[length - 1] == '\\') bare[length - 1] = '\0';
+    uint32_t attributes = plat::getFileAttributes(bare);
+    if (attributes != plat::invalidAttributes && (attributes & plat::attrReparsePoint) != 0) into[0] = '\0';
 }
 
 bool runsFromCdrom() {

@@ -114,6 +114,14 @@ TEST_F(ElevatedAttacks, JunctionsAreNeverFollowed) {
              removePathFiles(tally);
          },
          [&] { return file(elsewhere + "vornpat8.vrh") == "theirs"; }},
+        {"the recorded earlier directory a junction",
+         [&] {
+             m().makeDirectories("C:\\apps");
+             m().makeJunction("C:\\apps\\vornel8", elsewhere);
+             m().writeFile("C:\\windows\\vornpat8.vrh", "C:\\apps\\vornel8\\");
+         },
+         [&] { readPathFile(1); },
+         [&] { return state.previousInstallDir[0] == '\0'; }},
         {"the second path file's folder made first by a user",
          [&] { m().writeFile("C:\\vornel8\\vornpat8.vrh", "planted"); },
          [&] {
