@@ -38,6 +38,7 @@ const char* outcomeName(int code) {
         case exitNotAdministrator: return "not installed: no administrator rights";
         case exitAnotherSetup: return "not installed: another setup was running";
         case exitNoWizard: return "not installed: the wizard's window could not be created";
+        case exitWriteFailed: return "installed, a file not written (disk full or access denied)";
         case exitCancelled: return "not installed: the wizard was left";
         case exitInvalidCommandLine: return "not installed: a switch's value is not known";
         case exitRestartNeeded: return "installed, a restart completes it";
@@ -64,6 +65,8 @@ int outcomeOfMessage(const char16_t* message, int stage) {
     // An entry that could not be unpacked: of the backup while it is restored, else the payload's.
     if (startsWith(text, u"没有成功解压复制"))
         return stage == restoreStage ? exitDataNotRestored : exitPayloadDamaged;
+    // A sound entry whose file could not be written: of the backup, the learnt data stay in it.
+    if (startsWith(text, u"没有成功写入")) return stage == restoreStage ? exitDataNotRestored : exitWriteFailed;
     if (startsWith(text, u"原有数据文件没有成功复制") ||
         text.find(u"原有数据文件没有成功复制") != std::u16string_view::npos)
         return exitDataNotRestored;

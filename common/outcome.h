@@ -15,6 +15,7 @@ enum SetupExitCode : int {
     exitAnotherSetup = 1618,     // another setup of the product was running: nothing installed
                                  // (msiexec's ERROR_INSTALL_ALREADY_RUNNING, which deployment tools retry)
     exitNoWizard = 9,            // the wizard's window could not be created: nothing installed
+    exitWriteFailed = 11,        // a sound file of the payload could not be written (disk full, access denied)
     exitCancelled = 1602,        // the wizard was left before the install (msiexec's ERROR_INSTALL_USEREXIT)
     exitInvalidCommandLine = 1639,  // a switch's value is not one it takes: nothing installed
                                     // (msiexec's ERROR_INVALID_COMMAND_LINE)

@@ -40,7 +40,15 @@ void appendUtf8(std::string& out, const std::u16string& text) {
 
 }  // namespace
 
-bool openSetupLog(const char* path, bool append, const char* defaultName) {
+std::u16string isoTime(const plat::LocalTime& t) {
+    char text[40];
+    int offset = t.offsetMinutes < 0 ? -t.offsetMinutes : t.offsetMinutes;
+    formatText(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02d:%02d", t.year, t.month, t.day, t.hour,
+               t.minute, t.second, t.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    return std::u16string(text, text + std::strlen(text));
+}
+
+bool openSetupLog(const char* path, const char* defaultName) {
     closeSetupLog();
     char chosen[dirCapacity + 64];
     if (path != nullptr && path[0] != '\0') {
@@ -53,7 +61,7 @@ bool openSetupLog(const char* path, bool append, const char* defaultName) {
     // A folder every user may write to (the system's temporary folder, under SYSTEM) can hold a
     // link or a file of another user's under the name: it is never written through; a fresh
     // name beside it takes the log ("vornsetup-2.log", ...).
-    logFile = plat::openOwnFileForWriting(chosen, append);
+    logFile = plat::openOwnFileForWriting(chosen, true);
     for (int n = 2; logFile == plat::fileError && n <= 9 && plat::getFileAttributes(chosen) != plat::invalidAttributes;
          ++n) {
         char fresh[sizeof chosen + 4];
@@ -62,9 +70,14 @@ bool openSetupLog(const char* path, bool append, const char* defaultName) {
         size_t stem = dot != nullptr && (slash == nullptr || dot > slash) ? static_cast<size_t>(dot - chosen)
                                                                           : std::strlen(chosen);
         if (!formatText(fresh, sizeof fresh, "%.*s-%d%s", static_cast<int>(stem), chosen, n, chosen + stem)) break;
-        logFile = plat::openOwnFileForWriting(fresh, false);
+        logFile = plat::openOwnFileForWriting(fresh, true);
     }
-    return logFile != plat::fileError;
+    if (logFile == plat::fileError) return false;
+    if (plat::llseek(logFile, 0, plat::seekEnd) > 0) {
+        std::u16string separator[] = {logSeparator};
+        logFields(separator, 1);
+    }
+    return true;
 }
 
 bool setupLogOpen() { return logFile != plat::fileError; }
@@ -72,8 +85,9 @@ bool setupLogOpen() { return logFile != plat::fileError; }
 void logFields(const std::u16string* fields, size_t count) {
     if (logFile == plat::fileError) return;
     std::string line;
+    appendUtf8(line, isoTime(plat::getLocalTime()));
     for (size_t i = 0; i < count; ++i) {
-        if (i > 0) line += '\t';
+        line += '\t';
         appendUtf8(line, fields[i]);
     }
     line += "\r\n";

@@ -28,11 +28,16 @@ bool lockPrograms = true;
 
 // A program or module is locked from its first byte: no user can open it for writing while it
 // waits to be copied, registered or started.
-bool writeWhole(const char* path, const char* name, const uint8_t* bytes, size_t length) {
+// False with Windows' error of the failed create or write in `error`.
+bool writeWhole(const char* path, const char* name, const uint8_t* bytes, size_t length, uint32_t& error) {
     plat::FileHandle file = lockPrograms && isProgramName(name) ? plat::createFileWithSddl(path, installedProgramSddl)
                                                                 : plat::lcreat(path, 0);
-    if (file == plat::fileError) return false;
+    if (file == plat::fileError) {
+        error = plat::lastError();
+        return false;
+    }
     bool ok = plat::lwrite(file, bytes, static_cast<unsigned>(length)) == length;
+    if (!ok) error = plat::lastError();
     plat::lclose(file);
     return ok;
 }
@@ -40,6 +45,15 @@ bool writeWhole(const char* path, const char* name, const uint8_t* bytes, size_t
 void reportEntry(const char* name) {
     char text[pathCapacity];
     formatText(text, sizeof text, "没有成功解压复制%s文件！请重新下载安装。", name);
+    plat::messageBoxA(text, "智能Marl安装", plat::mbOk);
+}
+
+// The entry is sound and its file could not be written (a full disk, a denied access): no new
+// download helps, and the message says which it was by Windows' error number.
+void reportWriteFailure(const char* name, uint32_t error) {
+    char text[pathCapacity + 96];
+    formatText(text, sizeof text, "没有成功写入%s文件（错误%u）！请检查磁盘空间和访问权限后重新安装。", name,
+               static_cast<unsigned>(error));
     plat::messageBoxA(text, "智能Marl安装", plat::mbOk);
 }
 
@@ -81,14 +95,18 @@ bool extractAll(const uint8_t* container, size_t size, uint8_t* scratch, size_t 
         }
         uint32_t length = ok ? unpackVerified(entry, content, capacity) : 0;
         ok = ok && length > 0;
+        uint32_t error = 0;
+        bool unwritten = false;
         if (ok) {
             if (deleteFile(path) == -1) moveAside(path);
             size_t toWrite = length;
             if (phrases == PhraseBackup::normalised && std::strcmp(name, phraseBackupName) == 0)
                 toWrite = compactPhraseLibrary(content, length) + 12;
-            ok = writeWhole(path, name, content, toWrite);
+            ok = writeWhole(path, name, content, toWrite, error);
+            unwritten = !ok;
         }
         if (ok) ++written;
+        else if (unwritten) reportWriteFailure(name, error);
         else reportEntry(name);
         advanceProgress();
     }

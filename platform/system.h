@@ -59,6 +59,7 @@ unsigned getTempPath(char* out, unsigned capacity);
 unsigned getProgramPath(char* out, unsigned capacity);
 struct LocalTime {
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int offsetMinutes = 0;  // local time minus UTC, daylight saving time included
 };
 LocalTime getLocalTime();
 

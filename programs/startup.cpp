@@ -53,16 +53,12 @@ std::u16string number(long value) {
     return digits;
 }
 
-std::u16string twoDigits(unsigned value) { return (value < 10 ? u"0" : u"") + number(value); }
 
 // Every message of the run, shown or not: the exit code learns the failures, the log keeps it.
 void onMessage(const char16_t* text, const char16_t* caption, unsigned, int answer) {
     noteOutcome(outcomeOfMessage(text, currentStage()));
     if (!setupLogOpen()) return;
-    plat::LocalTime t = plat::getLocalTime();
     std::u16string fields[] = {
-        number(t.year) + u"-" + twoDigits(t.month) + u"-" + twoDigits(t.day) + u" " + twoDigits(t.hour) +
-            u":" + twoDigits(t.minute) + u":" + twoDigits(t.second),
         u"stage=" + number(currentStage()), caption != nullptr ? caption : u"", text != nullptr ? text : u"",
         answerName(answer)};
     logFields(fields, sizeof fields / sizeof fields[0]);
@@ -164,7 +160,7 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
         noteOutcome(exitAnotherSetup);
         computeInstallDir();
         // The first one's log may still be open: added to, not replaced.
-        if (openSetupLog(options.logPath, true)) {
+        if (openSetupLog(options.logPath)) {
             logStart(commandLine, options);
             std::u16string fields[] = {u"another setup of this product is running"};
             logFields(fields, 1);

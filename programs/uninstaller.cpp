@@ -197,7 +197,7 @@ int runUninstaller(const char* commandLine) {
         plat::startProgramsHidden(true);
     }
     if (options.silent || options.logRequested) {
-        openSetupLog(options.logPath, false, uninstallLogName);
+        openSetupLog(options.logPath, uninstallLogName);
         logLine(u"vorndel8 9.0", u"command=" + plat::wideFromAnsi(commandLine != nullptr ? commandLine : ""));
     }
     plat::setMessageObserver(onMessage);

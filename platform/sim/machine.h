@@ -67,7 +67,7 @@ public:
     bool hasMd5 = true;  // advapi32's MD5 routines can be loaded
     uint32_t tickCount = 100000;
     std::string tempDir = "C:\\temp\\";  // GetTempPathA, with its backslash
-    plat::LocalTime localTime{2026, 12, 8, 9, 30, 5};
+    plat::LocalTime localTime{2026, 12, 8, 9, 30, 5, 480};
     uint32_t sleptMilliseconds = 0;
 
     std::string systemDir() const { return windowsDir + "\\system32"; }

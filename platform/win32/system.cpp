@@ -162,7 +162,13 @@ unsigned getProgramPath(char* out, unsigned capacity) {
 LocalTime getLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    // UTC = local time + bias; the daylight bias adds to it while daylight saving time runs.
+    TIME_ZONE_INFORMATION zone;
+    DWORD which = GetTimeZoneInformation(&zone);
+    long bias = which == TIME_ZONE_ID_INVALID ? 0
+                : which == TIME_ZONE_ID_DAYLIGHT ? zone.Bias + zone.DaylightBias
+                                                 : zone.Bias + zone.StandardBias;
+    return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, static_cast<int>(-bias)};
 }
 
 uint32_t getTickCount() { return GetTickCount(); }

@@ -22,6 +22,7 @@ from typing import Callable
 import pytest
 
 import expected
+import logs
 from test_learned_data import learned_contents
 from wizard_targets import NEXT
 
@@ -115,9 +116,7 @@ def learnt_files_changed(m, learned: dict[str, bytes]) -> list[str]:
 
 
 def log_lines(m) -> list[list[str]]:
-    content = m.read_file(LOG)
-    assert isinstance(content, bytes), "no log"
-    return [line.split("\t") for line in content.decode("utf-8").split("\r\n") if line]
+    return logs.last_run(m, LOG)
 
 
 def logged(m, what: str) -> list[tuple[str, str]]:

@@ -9,6 +9,7 @@ import time
 import pytest
 
 import expected
+import logs
 from vornwine import ABSENT
 from wizard_targets import NEXT
 
@@ -88,9 +89,9 @@ def test_one_setup_at_a_time(machine, bin_dir):
         # added to the log and nothing installed.
         silent = m.run(bin_dir / SETUP, "/S", timeout=120)
         assert (silent.exit_code, silent.boxes, silent.windows) == (1618, [], []), silent.output
-        lines = m.read_file(r"C:\users\root\Temp\vornsetup.log").decode("utf-8").split("\r\n")
-        assert lines[1:] == ["another setup of this product is running",
-                             "result=not installed: another setup was running\texit=1618", ""], lines
+        lines = logs.last_run(m, r"C:\users\root\Temp\vornsetup.log")
+        assert lines[1:] == [["another setup of this product is running"],
+                             ["result=not installed: another setup was running", "exit=1618"]], lines
         assert not isinstance(m.read_file(expected.INSTALL_DIR + "vornel4.ime"), bytes)
     finally:
         first.kill()

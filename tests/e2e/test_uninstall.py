@@ -22,6 +22,7 @@ from pathlib import Path
 import pytest
 
 import expected
+import logs
 import snapshot
 import vornwine
 from snapshot import DIRECTORY, FileState
@@ -261,9 +262,7 @@ def holding(m, bin_dir, case: Scenario):
 
 
 def log_lines(m, path: str) -> list[list[str]]:
-    content = m.read_file(path)
-    assert isinstance(content, bytes), f"no log at {path}"
-    return [line.split("\t") for line in content.decode("utf-8").split("\r\n") if line]
+    return logs.last_run(m, path)
 
 
 def check_backup(data: bytes, learned: dict[str, bytes]) -> None:
@@ -364,9 +363,9 @@ def test_uninstall(machine, bin_dir, case):
     run = m.run(bin_dir / SETUP, "/S", timeout=120)
     m.wait()
     assert run.exit_code == 0, run.output
-    asked = [r for r in log_lines(m, SETUP_LOG)[1:-1] if len(r) > 3 and r[3] == KEEP_HERE]
+    asked = [r for r in log_lines(m, SETUP_LOG)[1:-1] if len(r) > 2 and r[2] == KEEP_HERE]
     if case.keep:
-        assert [r[4] for r in asked] == ["YES"], asked
+        assert [r[3] for r in asked] == ["YES"], asked
         assert learnt_files_back(m, learned) == []
     else:
         assert asked == []

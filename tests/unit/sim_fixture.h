@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +27,22 @@ protected:
     }
     sim::Machine& m() { return *machine_; }
     std::string file(const std::string& path) { return m().readFile(path).value_or("<missing>"); }
+    // A log as its last run wrote it: the lines after the last separator, each without the time
+    // that opens it ("<missing>" when there is no log).
+    std::string logOf(const std::string& path) {
+        std::optional<std::string> log = m().readFile(path);
+        if (!log) return "<missing>";
+        std::string out;
+        for (size_t at = 0; at < log->size();) {
+            size_t end = log->find("\r\n", at);
+            end = end == std::string::npos ? log->size() : end + 2;
+            std::string line = log->substr(at, end - at);
+            line.erase(0, line.find('\t') + 1);
+            out = line == "--------\r\n" ? std::string() : out + line;
+            at = end;
+        }
+        return out;
+    }
 
     // Everything a test can see of the machine: files with contents, folders, registry keys and
     // values in every view (the raw tree holds Wow6432Node). The logs in C:\temp left out.

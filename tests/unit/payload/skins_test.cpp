@@ -286,8 +286,8 @@ TEST_F(Skins, SkinFileFailingTheSizeCheckIsListed) {
     m().denyWrite(dir + "vrbmpsx3.bmp");
     install({110, 105});
     ASSERT_EQ(m().messageBoxes.size(), 2u);
-    // The extraction's own message, then the check's list.
-    EXPECT_EQ(m().messageBoxes[0].text, u"没有成功解压复制vrbmpsx3.bmp文件！请重新下载安装。");
+    // The extraction's own message (a file not written, with Windows' error), then the check's list.
+    EXPECT_EQ(m().messageBoxes[0].text, u"没有成功写入vrbmpsx3.bmp文件（错误5）！请检查磁盘空间和访问权限后重新安装。");
     EXPECT_EQ(m().messageBoxes[1].caption, u"智能Marl");
     EXPECT_EQ(m().messageBoxes[1].text,
               u"vrbmpsx3.bmp....有文件没有成功解压，请重新下载安装！\r\n\r\n\r\n"

@@ -118,7 +118,7 @@ protected:
         std::filesystem::remove(m().hostPath(logPath));
         m().messageBoxes.clear();
         int code = runSetup(nullptr, nullptr, commandLine, 1);
-        log_ = file(logPath);
+        log_ = logOf(logPath);
         return code;
     }
     void expectLearntUnchanged(const std::string& when) {

@@ -37,7 +37,7 @@ protected:
     }
     int run(const char* commandLine) {
         int code = runSetup(nullptr, nullptr, commandLine, 1);
-        log_ = file("C:\\temp\\vornsetup.log");
+        log_ = logOf("C:\\temp\\vornsetup.log");
         return code;
     }
     std::vector<std::string> logLines() {
@@ -86,6 +86,7 @@ TEST_F(SilentDeployment, EachCauseEndsWithItsExitCodeAndNoBox) {
          exitPayloadDamaged},
         {"module not copied",
          [this] { m().denyWrite("C:\\windows\\system32\\vornel4.ime"); }, exitModuleFailed},
+        {"a data file that cannot be written", [this] { m().denyWrite(dir + "vorndwdw.txt"); }, exitWriteFailed},
         {"a busy module moved aside for the restart",
          [this] {
              m().writeFile("C:\\windows\\system32\\vornel4.ime", "loaded");
@@ -129,13 +130,25 @@ TEST_F(SilentDeployment, TheLogHasItsFirstLineTheMessagesAndTheResult) {
     log_ = file("C:\\部署 日志\\setup.log");
     std::vector<std::string> lines = logLines();
     ASSERT_EQ(lines.size(), 5u) << log_;
-    EXPECT_EQ(lines[0], utf8(u8"vornsetup 9.0\tcommand=/S /LOG=\"C:\\部署 日志\\setup.log\" /X\twindows=6.1.7601 32-bit"
-                             u8"\toemcp=936\tinstalldir=C:\\Program Files\\vornel8\\\tpreviousdir=C:\\Program Files\\vornel8\\"));
-    EXPECT_EQ(lines[1], "switch ignored\t/X");
-    EXPECT_EQ(lines[2], utf8(u8"2026-12-08 09:30:05\tstage=10042\t智能Marl安装\t没有成功解压复制vrszsj43.vrh文件！请重新下载安装。\tOK"));
-    EXPECT_EQ(lines[3], utf8(u8"2026-12-08 09:30:05\tstage=10042\t智能Marl(Qolvane)安装\t"
-                             u8"文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。\tOK"));
-    EXPECT_EQ(lines[4], "result=installed from an incomplete or damaged payload\texit=4");
+    // Every line opens with the local time and its offset.
+    const std::string at = "2026-12-08T09:30:05+08:00\t";
+    EXPECT_EQ(lines[0], at + utf8(u8"vornsetup 9.0\tcommand=/S /LOG=\"C:\\部署 日志\\setup.log\" /X\twindows=6.1.7601 32-bit"
+                                  u8"\toemcp=936\tinstalldir=C:\\Program Files\\vornel8\\\tpreviousdir=C:\\Program Files\\vornel8\\"));
+    EXPECT_EQ(lines[1], at + "switch ignored\t/X");
+    EXPECT_EQ(lines[2], at + utf8(u8"stage=10042\t智能Marl安装\t没有成功解压复制vrszsj43.vrh文件！请重新下载安装。\tOK"));
+    EXPECT_EQ(lines[3], at + utf8(u8"stage=10042\t智能Marl(Qolvane)安装\t"
+                                  u8"文件解压不完整，请到智能Marl网站www.vornel.com重新下载安装。\tOK"));
+    EXPECT_EQ(lines[4], at + "result=installed from an incomplete or damaged payload\texit=4");
+    // A later run (a check) adds its lines after a separator, never erases the install's; a
+    // zone west of UTC has its minus sign.
+    m().localTime.offsetMinutes = -210;
+    run("/CHECK /LOG=\"C:\\部署 日志\\setup.log\"");
+    log_ = file("C:\\部署 日志\\setup.log");
+    lines = logLines();
+    ASSERT_GT(lines.size(), 7u) << log_;
+    EXPECT_EQ(lines[4], at + "result=installed from an incomplete or damaged payload\texit=4");
+    EXPECT_EQ(lines[5], "2026-12-08T09:30:05-03:30\t--------");
+    EXPECT_EQ(lines[6].rfind("2026-12-08T09:30:05-03:30\tvornsetup 9.0\tcommand=/CHECK ", 0), 0u) << lines[6];
 }
 
 TEST_F(SilentDeployment, ALogThatCannotBeWrittenChangesNothing) {
@@ -178,6 +191,10 @@ TEST(Outcome, EachMessageReportsItsFailure) {
         {u"皮肤文件没有成功复制，请重新安装皮肤文件！\r\n", exitOtherFailure},
     };
     for (const auto& [text, code] : texts) EXPECT_EQ(outcomeOfMessage(text.c_str(), 10042), code);
+    // A sound entry not written: no payload damage; in the restore, learnt data not restored.
+    const char16_t* unwritten = u"没有成功写入vornzdym.vrh文件（错误112）！请检查磁盘空间和访问权限后重新安装。";
+    EXPECT_EQ(outcomeOfMessage(unwritten, 10042), exitWriteFailed);
+    EXPECT_EQ(outcomeOfMessage(unwritten, 1005), exitDataNotRestored);
     // An entry of the backup that cannot be unpacked is a restore's failure, not the payload's.
     EXPECT_EQ(outcomeOfMessage(u"没有成功解压复制vornzdym.vrh文件！请重新下载安装。", 1005), exitDataNotRestored);
 }
@@ -246,10 +263,11 @@ TEST_F(SilentDeployment, OneSetupAtATime) {
     EXPECT_EQ(run("/S"), exitAnotherSetup);
     EXPECT_EQ(m().sleptMilliseconds, 30000u);
     EXPECT_FALSE(m().exists("C:\\windows\\vornpat8.vrh"));  // nothing of it touched
-    ASSERT_EQ(logLines().size(), 4u) << log_;
-    EXPECT_EQ(logLines()[0], "the first setup's log");
-    EXPECT_EQ(logLines()[2], "another setup of this product is running");
-    EXPECT_EQ(logLines()[3], "result=not installed: another setup was running\texit=1618");
+    // Its lines added to the first one's log.
+    EXPECT_EQ(file("C:\\temp\\vornsetup.log").rfind("the first setup's log\r\n", 0), 0u);
+    ASSERT_EQ(logLines().size(), 3u) << log_;
+    EXPECT_EQ(logLines()[1], "another setup of this product is running");
+    EXPECT_EQ(logLines()[2], "result=not installed: another setup was running\texit=1618");
     // One that ends meanwhile: then this one installs.
     machine();
     m().otherInstances[mutex] = 5000;

@@ -205,10 +205,10 @@ TEST_F(Uninstaller, BeforeTheRestartASecondRunWaitsAndASetupKeepsItsFiles) {
     // Only what waits for the restart is left: said once, nothing recorded twice.
     EXPECT_EQ(runUninstaller("/S"), uninstallRemoved);
     EXPECT_EQ(m().pendingDeletes, aside);
-    EXPECT_EQ(file("C:\\temp\\vorndel8.log").find("not removed"), std::string::npos);
-    EXPECT_NE(file("C:\\temp\\vorndel8.log").find("waits for the restart\tC:\\windows\\system32\\vornel2.ime"),
+    EXPECT_EQ(logOf("C:\\temp\\vorndel8.log").find("not removed"), std::string::npos);
+    EXPECT_NE(logOf("C:\\temp\\vorndel8.log").find("waits for the restart\tC:\\windows\\system32\\vornel2.ime"),
               std::string::npos)
-        << file("C:\\temp\\vorndel8.log");
+        << logOf("C:\\temp\\vorndel8.log");
 
     // Deletes an older uninstaller recorded under the installed names do not take the new install.
     const std::string other = m().normalize("C:\\other\\old.dll");

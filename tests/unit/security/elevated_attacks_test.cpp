@@ -173,14 +173,14 @@ TEST_F(ElevatedAttacks, TheLogIsNeverWrittenThroughAUsersName) {
         logFields(&line, 1);
         closeSetupLog();
         EXPECT_EQ(file(target), "[windows]") << row.name;
-        EXPECT_EQ(file("C:\\temp\\vornsetup-2.log"), "a line\r\n") << row.name;
+        EXPECT_EQ(logOf("C:\\temp\\vornsetup-2.log"), "a line\r\n") << row.name;
     }
-    // Its own log of an earlier run is the log's, appended to or emptied as asked.
+    // Its own log of an earlier run is the log's, added to after a separator.
     SetUp();
     m().writeFile(log, "earlier\r\n");
-    ASSERT_TRUE(openSetupLog(nullptr, true));
+    ASSERT_TRUE(openSetupLog(nullptr));
     closeSetupLog();
-    EXPECT_EQ(file(log), "earlier\r\n");
+    EXPECT_EQ(file(log), "earlier\r\n2026-12-08T09:30:05+08:00\t--------\r\n");
     EXPECT_FALSE(m().exists("C:\\temp\\vornsetup-2.log"));
 }
 

@@ -85,7 +85,7 @@ std::vector<TestEntry> payloadEntries() {
 
 // Every text a step of the install may show, formatted ones by their fixed start.
 const char16_t* const knownTexts[] = {
-    u"没有成功解压复制",  u"文件解压不完整，请到智能Marl网站",
+    u"没有成功解压复制",  u"没有成功写入", u"文件解压不完整，请到智能Marl网站",
     u"检测到安装目录下有智能Marl以前的词组等数据文件，是否保留？",
     u"检测到有智能Marl以前的词组等数据文件，是否保留？",
     u"没有成功复制",      u"安装包没有成功解压",
@@ -306,7 +306,7 @@ TEST_F(LearnedDataFaults, EachFaultPointOfTheUninstallEndsWithTheCodeItLeaves) {
                 // Every failure is named in the log; what could not be read is one even when
                 // nothing turned out to be left (it may have been the product's), and a read
                 // that only looked for an installation is none.
-                const std::string log = file("C:\\temp\\vorndel8.log");
+                const std::string log = logOf("C:\\temp\\vorndel8.log");
                 bool named = log.find("\nnot removed\t") != std::string::npos;
                 int expected = !left.empty() || named ? uninstallFailed
                                : !waiting.empty()     ? uninstallRestartNeeded
@@ -315,7 +315,7 @@ TEST_F(LearnedDataFaults, EachFaultPointOfTheUninstallEndsWithTheCodeItLeaves) {
                     EXPECT_TRUE(named) << where << "\n" << log;
                 }
                 EXPECT_EQ(code, expected) << where << "; left: " << testing::PrintToString(left) << "\n"
-                                          << file("C:\\temp\\vorndel8.log");
+                                          << logOf("C:\\temp\\vorndel8.log");
             }
             EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
             if (HasFailure()) return;
@@ -352,14 +352,14 @@ TEST_F(LearnedDataFaults, EachFaultPointOfAReinstallBeforeTheRestartSaysWhatItLe
             int code = runSetup(nullptr, nullptr, "setvrsrf32", 1);
             m().faults.failAt = 0;
             std::string where = m().faults.failedPoint + " at point " + std::to_string(at) + "\n" +
-                                file("C:\\temp\\vornsetup.log");
+                                logOf("C:\\temp\\vornsetup.log");
             m().restart();
             EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
             if (code == exitNotAdministrator || code == exitAnotherSetup) continue;
             resetInstallState();
             int check = runSetup(nullptr, nullptr, "/CHECK /S", 1);
             if (code == exitInstalled) {
-                EXPECT_EQ(check, exitHealthy) << where << "\ncheck:\n" << file("C:\\temp\\vornsetup.log");
+                EXPECT_EQ(check, exitHealthy) << where << "\ncheck:\n" << logOf("C:\\temp\\vornsetup.log");
             }
             if (HasFailure()) return;
         }
@@ -416,7 +416,7 @@ TEST_F(LearnedDataFaults, EachFaultPointOfTheRepairEndsWithTheCodeItLeaves) {
             int code = runSetup(nullptr, nullptr, "/REPAIR /S", 1);
             m().faults.failAt = 0;
             const Snapshot after = snapshot();
-            const std::string log = file("C:\\temp\\vornsetup.log");
+            const std::string log = logOf("C:\\temp\\vornsetup.log");
             std::string where = m().faults.failedPoint + " at point " + std::to_string(at) + "\n" + log;
             EXPECT_EQ(lostFiles(), std::vector<std::string>{}) << where;
             if (code == exitNotAdministrator || code == exitAnotherSetup || code == exitNotInstalled ||
@@ -428,7 +428,7 @@ TEST_F(LearnedDataFaults, EachFaultPointOfTheRepairEndsWithTheCodeItLeaves) {
             resetInstallState();
             int check = runSetup(nullptr, nullptr, "/CHECK /S", 1);
             ASSERT_TRUE(check == exitHealthy || check == exitDamaged) << check << " after " << code << " " << where;
-            std::vector<std::string> left = kindsLogged(file("C:\\temp\\vornsetup.log"), "finding");
+            std::vector<std::string> left = kindsLogged(logOf("C:\\temp\\vornsetup.log"), "finding");
             std::vector<std::string> named = kindsLogged(log, "not repaired");
             int expected = exitHealthy;
             for (const std::string& kind : left.empty() ? named : left) expected = std::max(expected, codeFor(kind));
