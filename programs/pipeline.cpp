@@ -101,8 +101,12 @@ void coreInstall() {
     grantUserFullAccess(state.installDir);
     setLowIntegrity();
     advanceProgress();
-    if (state.interfaceChoice == 1) registerTextService();
-    else imeInstallSequence();
+    if (state.interfaceChoice == 1) {
+        registerTextService();
+        enableTextService();
+    } else {
+        imeInstallSequence();
+    }
 
     setStage(10044);
     // Before any of them is started with our rights, and before the Run value names one.
@@ -166,6 +170,9 @@ void silentInstall(plat::InstanceHandle instance) {
     backUpEarlierInstallation();
     setStage(1004);
     coreInstall();
+    // As the wizard finishes a text service: the placed modules compared, its keys checked
+    // and its further categories written.
+    if (state.interfaceChoice == 1) finalTsfCheck();
     setStage(1005);
     if (state.backupState == 2) restoreUserData();
     releasePayloadAndWorkBlock();

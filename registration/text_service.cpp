@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "common/install_state.h"
+#include "common/outcome.h"
+#include "common/setup_log.h"
 #include "common/locations.h"
 #include "common/text.h"
 #include "platform/files.h"
+#include "platform/ime.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -419,8 +422,72 @@ void removeFromSortOrder(Tally& tally) {
 
 }  // namespace
 
+std::u16string productProfileIds() {
+    const char* language = state.oemCodePage == 950 ? "0x00000404" : "0x00000804";
+    char key[200];
+    std::u16string ids;
+    ScopedKey profiles;
+    if (!formatText(key, sizeof key, "%s\\LanguageProfile\\%s", tipKey, language) ||
+        !plat::openKey(plat::hkeyLocalMachine, key, RegAccess::read, profiles))
+        return ids;
+    // Each profile's key is its GUID; anything else is no profile of a text service.
+    for (uint32_t index = 0;; ++index) {
+        char name[64] = {};
+        uint32_t length = sizeof name;
+        long status = plat::regEnumKey(profiles.get(), index, name, &length);
+        if (status == plat::regMoreData) continue;
+        if (status != plat::regOk) break;
+        name[sizeof name - 1] = '\0';
+        if (std::strlen(name) != clsidLength || name[0] != '{') continue;
+        char id[120];
+        formatText(id, sizeof id, "0x%s:%s%s", language + 6, productClsid, name);
+        if (!ids.empty()) ids += u';';
+        for (const char* c = id; *c != '\0'; ++c) ids += static_cast<char16_t>(static_cast<unsigned char>(*c));
+    }
+    return ids;
+}
+
+void enableTextService() {
+    std::u16string ids = productProfileIds();
+    if (ids.empty()) {
+        std::u16string fields[] = {u"text service not enabled: no language profile registered"};
+        logFields(fields, 1);
+        return;
+    }
+    int result = plat::installLayoutOrTip(ids.c_str(), 0);
+    // Without input.dll's function (Windows XP, Wine) the ordering item is what there is.
+    std::u16string fields[] = {result == 1   ? u"text service enabled"
+                               : result == 0 ? u"text service not enabled"
+                                             : u"text service not enabled: input.dll has no InstallLayoutOrTip",
+                               ids};
+    logFields(fields, 2);
+    if (result == 0) noteOutcome(exitModuleFailed);
+}
+
+namespace {
+
+// The product's profiles disabled for the current user; if one of them was the default, the
+// next enabled input that is not the product's becomes the default first, so that nobody is
+// left without a keyboard. False when input.dll refused.
+bool disableTextService(const std::u16string& ids) {
+    std::vector<plat::EnabledInput> enabled;
+    if (!plat::enabledInputs(enabled)) return plat::installLayoutOrTip(ids.c_str(), plat::ilotUninstall) != 0;
+    auto ours = [&](const std::u16string& id) { return !id.empty() && ids.find(id) != std::u16string::npos; };
+    bool wasDefault = false;
+    for (const plat::EnabledInput& input : enabled) wasDefault |= input.isDefault && ours(input.id);
+    if (wasDefault)
+        for (const plat::EnabledInput& input : enabled)
+            if (!ours(input.id) && plat::setDefaultInput(input.id.c_str())) break;
+    return plat::installLayoutOrTip(ids.c_str(), plat::ilotUninstall) != 0;
+}
+
+}  // namespace
+
 int unregisterTextService() {
     Tally tally;
+    // Before the modules' own unregistration takes the profiles' keys away.
+    std::u16string ids = productProfileIds();
+    if (!ids.empty() && !disableTextService(ids)) tally.failed = true;
     bool sixtyFour = is64BitWindows();
     if (sixtyFour) {
         char windowsDir[dirCapacity];

@@ -1,5 +1,6 @@
 #include "platform/ime.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,48 @@ unsigned immGetDescription(LayoutHandle layout, char* out, unsigned capacity) {
     std::memcpy(out, text.data(), length);
     out[length] = '\0';
     return static_cast<unsigned>(length);
+}
+
+namespace {
+sim::InputDll& inputDll() {
+    if (sim::Machine* m = sim::current()) return m->inputDll;
+    std::fputs("no simulated machine for an input.dll call\n", stderr);
+    std::abort();
+}
+}  // namespace
+
+// Each id of a ";"-separated list enabled, or with ilotUninstall disabled, as input.dll does.
+int installLayoutOrTip(const char16_t* ids, uint32_t flags) {
+    sim::InputDll& d = inputDll();
+    if (!d.present) return -1;
+    d.calls.emplace_back(ids, flags);
+    if (d.refuses) return 0;
+    std::u16string list = ids;
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = list.find(u';', start);
+        if (end == std::u16string::npos) end = list.size();
+        std::u16string id = list.substr(start, end - start);
+        auto at = std::find(d.enabled.begin(), d.enabled.end(), id);
+        if ((flags & ilotUninstall) != 0 && at != d.enabled.end()) d.enabled.erase(at);
+        else if ((flags & ilotUninstall) == 0 && at == d.enabled.end() && !id.empty()) d.enabled.push_back(id);
+        start = end + 1;
+    }
+    return 1;
+}
+
+bool enabledInputs(std::vector<EnabledInput>& out) {
+    const sim::InputDll& d = inputDll();
+    out.clear();
+    if (!d.present) return false;
+    for (const std::u16string& id : d.enabled) out.push_back({id, id == d.defaultId});
+    return true;
+}
+
+bool setDefaultInput(const char16_t* id) {
+    sim::InputDll& d = inputDll();
+    if (!d.present || d.refuses || std::find(d.enabled.begin(), d.enabled.end(), id) == d.enabled.end()) return false;
+    d.defaultId = id;
+    return true;
 }
 
 }  // namespace plat

@@ -86,6 +86,7 @@ Machine::Machine(Os os) {
     ntMinor = ten ? 0 : versionMinor;
     ntBuild = ten ? 19045 : versionBuild;
     nativeArchitecture = is64 ? 9 : 0;
+    inputDll.present = versionMajor >= 6;  // input.dll's setup functions came with Vista
     wow64 = is64;
     programFilesFolder = is64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
     driveTypes['c'] = 3;

@@ -191,6 +191,7 @@ public:
     // --- registry, input methods, started programs (registry_sim.h) ---
     Registry registry{*this};
     Imm imm;
+    InputDll inputDll;
     Processes processes;
 
 private:

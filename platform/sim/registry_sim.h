@@ -109,6 +109,15 @@ struct Imm {
     std::map<uintptr_t, std::string> descriptions;  // ImmGetDescriptionA, 8-bit texts
 };
 
+// input.dll's enabling of layouts and text services for the current user.
+struct InputDll {
+    bool present = true;  // none on Windows XP (the machine says so when it boots)
+    bool refuses = false;
+    std::vector<std::pair<std::u16string, uint32_t>> calls;  // InstallLayoutOrTip, in order
+    std::vector<std::u16string> enabled;                     // the user's list, in order
+    std::u16string defaultId;
+};
+
 // --- programs started with WinExec ---
 struct StartedProgram {
     std::string commandLine;

@@ -4,6 +4,7 @@
 #include <imm.h>
 
 #include <cstring>
+#include <cwchar>
 
 namespace plat {
 
@@ -40,6 +41,69 @@ unsigned immGetDescription(LayoutHandle layout, char* out, unsigned capacity) {
     std::memcpy(out, buffer, taken);
     out[taken] = '\0';
     return static_cast<unsigned>(taken);
+}
+
+namespace {
+
+// input.dll by its full path in the system directory, never found through the search path.
+HMODULE loadInputDll() {
+    wchar_t path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::wcscpy(path + length, L"\\input.dll");
+    return LoadLibraryW(path);
+}
+
+struct LayoutOrTip {
+    DWORD dwFlags;
+    WCHAR szId[MAX_PATH];
+    WCHAR szName[MAX_PATH];
+};
+constexpr DWORD lotDefault = 0x0001;
+
+}  // namespace
+
+int installLayoutOrTip(const char16_t* ids, uint32_t flags) {
+    HMODULE input = loadInputDll();
+    if (input == nullptr) return -1;
+    using Install = BOOL(WINAPI*)(LPCWSTR, DWORD);
+    auto install = reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(input, "InstallLayoutOrTip")));
+    int result = install == nullptr ? -1 : install(reinterpret_cast<LPCWSTR>(ids), flags) ? 1 : 0;
+    FreeLibrary(input);
+    return result;
+}
+
+bool enabledInputs(std::vector<EnabledInput>& out) {
+    out.clear();
+    HMODULE input = loadInputDll();
+    if (input == nullptr) return false;
+    using Enumerate = UINT(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, LayoutOrTip*, UINT);
+    auto enumerate =
+        reinterpret_cast<Enumerate>(reinterpret_cast<void*>(GetProcAddress(input, "EnumEnabledLayoutOrTip")));
+    bool ok = enumerate != nullptr;
+    if (ok) {
+        // Counted first, then read into room for that many (a list that grew meanwhile is cut).
+        UINT count = enumerate(nullptr, nullptr, nullptr, nullptr, 0);
+        std::vector<LayoutOrTip> items(count);
+        if (count > 0) count = enumerate(nullptr, nullptr, nullptr, items.data(), count);
+        for (UINT i = 0; i < count && i < items.size(); ++i) {
+            items[i].szId[MAX_PATH - 1] = L'\0';
+            out.push_back({reinterpret_cast<const char16_t*>(items[i].szId), (items[i].dwFlags & lotDefault) != 0});
+        }
+    }
+    FreeLibrary(input);
+    return ok;
+}
+
+bool setDefaultInput(const char16_t* id) {
+    HMODULE input = loadInputDll();
+    if (input == nullptr) return false;
+    using SetDefault = BOOL(WINAPI*)(LPCWSTR, DWORD);
+    auto setDefault =
+        reinterpret_cast<SetDefault>(reinterpret_cast<void*>(GetProcAddress(input, "SetDefaultLayoutOrTip")));
+    bool ok = setDefault != nullptr && setDefault(reinterpret_cast<LPCWSTR>(id), 0);
+    FreeLibrary(input);
+    return ok;
 }
 
 }  // namespace plat

@@ -386,6 +386,25 @@ def test_a_setup_over_a_loaded_module_asks_for_the_restart(machine, bin_dir):
         (r"c:\windows\system32\vornel2.ime", "")], pending
 
 
+def test_the_text_service_is_enabled_through_input_dll_and_disabled_at_the_uninstall(machine, bin_dir):
+    """Windows 8 and later list a text service only once input.dll enabled it for the user: a
+    silent TSF install asks the stand-in input.dll to enable the profile its modules registered,
+    the uninstall asks it to disable that profile. Nothing else is asked of it."""
+    profile = "0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}{65653599-5031-4C0F-8871-83F6AFDE5098}"
+    m = machine("win10-64")
+    m.set_files({r"C:\windows\syswow64\input.dll": (bin_dir / "vorninput.dll").read_bytes()})
+    run = m.run(bin_dir / SETUP, "/S", "/INTERFACE=TSF", timeout=180)
+    m.wait()
+    assert run.exit_code == 0, run.output
+    assert ["text service enabled", profile] in log_lines(m, SETUP_LOG), log_lines(m, SETUP_LOG)
+    run = m.run(bin_dir / UNINSTALLER, "/S", timeout=180)
+    m.wait()
+    assert run.exit_code == 0, run.output
+    calls = m.read_file(r"C:\windows\vorninput.log")
+    assert isinstance(calls, bytes), "input.dll was never called"
+    assert calls.decode("utf-8").split("\r\n") == [f"install\t0\t{profile}", f"install\t1\t{profile}", ""]
+
+
 def test_reinstall_before_the_restart(machine, bin_dir):
     """An uninstall leaves a busy module for the restart, and an older uninstaller had recorded
     deletes under the names the setup installs. Before the restart a second uninstall only says

@@ -230,6 +230,14 @@ TEST(Outcome, TheTableForDeploymentToolsNamesEachCodeAsTheLogDoes) {
 // (nothing installed and no wizard, with or without /S), and the help.
 TEST_F(SilentDeployment, TheCommandLinesOfDeploymentTools) {
     machine(sim::Os::win10_64);
+    // The text-service modules register what Windows 10 needs of them.
+    const std::string tip = "SOFTWARE\\Microsoft\\CTF\\TIP\\{65653599-5030-4C0F-8871-83F6AFDE5098}";
+    std::vector<std::string> keys = {tip};
+    for (const char* category : {"{13A016DF-560B-46CD-947A-4C3AF1E0E35D}", "{25504FB4-7BAB-4BC1-9C69-CF81890F0EF5}",
+                                 "{34745C63-B2F0-4784-8B67-5E12C8701A31}"})
+        keys.push_back(tip + "\\Category\\Item\\{65653599-5030-4C0F-8871-83F6AFDE5098}\\" + category);
+    for (const auto& [module, bits] : {std::pair{"vornsrf.dll", 32u}, std::pair{"vornsrf6.dll", 64u}})
+        m().processes.modules[module] = {bits, keys, {}};
     EXPECT_EQ(run("/QUIET /INTERFACE=TSF /EDITION=PINYIN /NORESTART /SUPPRESSMSGBOXES"), exitInstalled) << log_;
     EXPECT_EQ(file(dir + "wbpybz.vrh"), std::string("VRWBPYBZ=1", 11));
     bool registered = false;

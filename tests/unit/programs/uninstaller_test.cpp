@@ -15,6 +15,8 @@
 #include "../userdata/installation_builder.h"
 #include "common/install_state.h"
 #include "common/locations.h"
+#include "common/outcome.h"
+#include "platform/ime.h"
 #include "programs/pipeline.h"
 #include "common/product.h"
 #include "programs/startup.h"
@@ -192,6 +194,46 @@ TEST_F(Uninstaller, AModuleInUseGoesAtTheRestartUnderAnotherName) {
     EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{"+c/windows/system32/vornel2.ime"});
     m().restart();
     EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{});
+}
+
+// Windows 8 and later list a text service only once input.dll enabled it: the setup enables
+// each profile the modules registered, the uninstaller disables them, first making another
+// enabled input the default when the product was it. Without input.dll nothing is asked.
+TEST_F(Uninstaller, TheTextServiceIsEnabledAndDisabledThroughInputDll) {
+    const std::string profile = "{0A6E3F1B-1111-2222-3333-444455556666}";
+    const std::u16string id = u"0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}{0A6E3F1B-1111-2222-3333-444455556666}";
+    const std::u16string us = u"0x0409:0x00000409";
+    using Calls = std::vector<std::pair<std::u16string, uint32_t>>;
+    const struct {
+        sim::Os os;
+        bool refuses;
+        int installed, removed;
+        Calls calls;
+    } rows[] = {
+        {sim::Os::win10_64, false, exitInstalled, uninstallRemoved, {{id, 0}, {id, plat::ilotUninstall}}},
+        {sim::Os::win10_32, true, exitModuleFailed, uninstallFailed, {{id, 0}, {id, plat::ilotUninstall}}},
+        {sim::Os::xp32, false, exitInstalled, uninstallRemoved, {}},
+    };
+    for (const auto& row : rows) {
+        machine(row.os);
+        for (const char* module : {"vornsrf.dll", "vornsrf6.dll"})
+            m().processes.modules[module].keys.push_back(tip + "\\LanguageProfile\\0x00000804\\" + profile);
+        m().inputDll.enabled = {us};
+        m().inputDll.refuses = row.refuses;
+        resetOutcome();
+        installTsf();
+        EXPECT_EQ(setupOutcome(), row.installed);
+        if (!row.refuses && row.os != sim::Os::xp32) {
+            EXPECT_EQ(m().inputDll.enabled, (std::vector<std::u16string>{us, id}));
+        }
+        m().inputDll.defaultId = id;
+        EXPECT_EQ(runUninstaller("/S"), row.removed);
+        EXPECT_EQ(m().inputDll.calls, row.calls);
+        if (!row.refuses && row.os != sim::Os::xp32) {
+            EXPECT_EQ(m().inputDll.enabled, std::vector<std::u16string>{us});
+            EXPECT_EQ(m().inputDll.defaultId, us);
+        }
+    }
 }
 
 TEST_F(Uninstaller, BeforeTheRestartASecondRunWaitsAndASetupKeepsItsFiles) {
