@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "registration/keyboard_layout.h"
+#include "platform/security.h"
 #include "registration/preload_list.h"
 #include "registration/registry_text.h"
 
@@ -127,7 +128,10 @@ void checkRegistration(InstallationCheck& out) {
         size_t count = productLayouts(ids, 8);
         if (count == 0) add(out, FindingKind::layoutMissing, keyboardLayoutsKey);
         // Without a layout there is nothing the list could name.
-        else if (!inPreloadList(ids, count)) add(out, FindingKind::preloadMissing, ids[0]);
+        // The preload list is the user's: LocalSystem's, where a deployment tool runs the check,
+        // is nobody's, and its lack no damage of the installation.
+        else if (!plat::runsAsLocalSystem() && !inPreloadList(ids, count))
+            add(out, FindingKind::preloadMissing, ids[0]);
     } else if (out.interfaceChoice == 1) {
         for (const char* key : textServiceKeys)
             if (!registryKeyExists(plat::hkeyLocalMachine, key)) add(out, FindingKind::textServiceKeyMissing, key);

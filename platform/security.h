@@ -13,6 +13,9 @@ bool createDirectoryWithSddl(const char* path, const char* sddl);
 // it is given this one as setProtectedAccess does. Where the text does not convert (Windows 9x)
 // the file is made as _lcreat makes it.
 FileHandle createFileWithSddl(const char* path, const char* sddl);
+// Whether this process runs as the LocalSystem account (S-1-5-18), as deployment tools run
+// setups: its own profile is then nobody's.
+bool runsAsLocalSystem();
 // GetUserNameA; empty text on failure.
 bool getUserName(char* out, unsigned capacity);
 // Gives the file exactly the SDDL's DACL, protected from what its directory would pass on

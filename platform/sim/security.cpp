@@ -59,6 +59,9 @@ FileHandle createFileWithSddl(const char* path, const char* sddl) {
     return file;
 }
 
+// The account the machine's process runs as, by the name it has.
+bool runsAsLocalSystem() { return machine().userName == "SYSTEM"; }
+
 bool getUserName(char* out, unsigned capacity) {
     const std::string& name = machine().userName;
     if (capacity == 0 || name.size() >= capacity) {

@@ -43,6 +43,26 @@ FileHandle createFileWithSddl(const char* path, const char* sddl) {
     return static_cast<FileHandle>(reinterpret_cast<intptr_t>(file));
 }
 
+bool runsAsLocalSystem() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+    } info;
+    DWORD size = 0;
+    bool system = false;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID localSystem = nullptr;
+    if (GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
+        AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &localSystem)) {
+        system = EqualSid(info.user.User.Sid, localSystem) != FALSE;
+        FreeSid(localSystem);
+    }
+    CloseHandle(token);
+    return system;
+}
+
 bool getUserName(char* out, unsigned capacity) {
     if (capacity == 0) return false;
     DWORD size = capacity;

@@ -364,3 +364,15 @@ TEST_F(Maintenance, AModulePutBackWhileLoadedAsksForTheRestart) {
     EXPECT_TRUE(logged("result=repaired, a restart completes it\texit=3010")) << log_;
     EXPECT_EQ(run("/CHECK /S"), exitHealthy) << log_;
 }
+
+// A deployment tool checks as LocalSystem, whose preload list is nobody's: the installation is
+// judged without it; the signed-in user's check still finds his entry missing.
+TEST_F(Maintenance, LocalSystemsPreloadListIsNoPartOfTheCheck) {
+    machine(sim::Os::win7_32);
+    install(false);
+    m().registry.remove(Hive::currentUser, "keyboard layout\\preload");
+    m().registry.setText(Hive::currentUser, "keyboard layout\\preload", "1", "00000409");
+    EXPECT_EQ(run("/CHECK /S"), exitDamaged) << log_;
+    m().userName = "SYSTEM";
+    EXPECT_EQ(run("/CHECK /S"), exitHealthy) << log_;
+}
