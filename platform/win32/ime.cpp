@@ -54,10 +54,16 @@ HMODULE loadInputDll() {
     return LoadLibraryW(path);
 }
 
-struct LayoutOrTip {
+// LAYOUTORTIPPROFILE, which no public header declares.
+struct LayoutOrTipProfile {
+    DWORD dwProfileType;
+    LANGID langid;
+    CLSID clsid;
+    GUID guidProfile;
+    GUID catid;
+    DWORD dwSubstituteLayout;
     DWORD dwFlags;
     WCHAR szId[MAX_PATH];
-    WCHAR szName[MAX_PATH];
 };
 constexpr DWORD lotDefault = 0x0001;
 
@@ -77,14 +83,15 @@ bool enabledInputs(std::vector<EnabledInput>& out) {
     out.clear();
     HMODULE input = loadInputDll();
     if (input == nullptr) return false;
-    using Enumerate = UINT(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, LayoutOrTip*, UINT);
+    using Enumerate = UINT(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, LayoutOrTipProfile*, UINT);
     auto enumerate =
         reinterpret_cast<Enumerate>(reinterpret_cast<void*>(GetProcAddress(input, "EnumEnabledLayoutOrTip")));
     bool ok = enumerate != nullptr;
     if (ok) {
-        // Counted first, then read into room for that many (a list that grew meanwhile is cut).
+        // Counted first, then read into room for that many (a list that grew meanwhile is cut);
+        // the length is given in items, which is never more room than there is.
         UINT count = enumerate(nullptr, nullptr, nullptr, nullptr, 0);
-        std::vector<LayoutOrTip> items(count);
+        std::vector<LayoutOrTipProfile> items(count);
         if (count > 0) count = enumerate(nullptr, nullptr, nullptr, items.data(), count);
         for (UINT i = 0; i < count && i < items.size(); ++i) {
             items[i].szId[MAX_PATH - 1] = L'\0';
