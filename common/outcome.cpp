@@ -26,6 +26,10 @@ void noteOutcome(int code) {
 
 int setupOutcome() { return worst; }
 
+bool outcomeInstalled(int code) {
+    return code <= exitPayloadDamaged || code == exitWriteFailed || code == exitRestartNeeded;
+}
+
 const char* outcomeName(int code) {
     switch (code) {
         case exitInstalled: return "installed";

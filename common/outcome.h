@@ -36,6 +36,8 @@ void resetOutcome();
 // restart needed over success.
 void noteOutcome(int code);
 int setupOutcome();
+// Whether a run that ends with this code installed the product, with or without failures.
+bool outcomeInstalled(int code);
 // A short name of an exit code, for the log's last line.
 const char* outcomeName(int code);
 // The same for the check and the repair.

@@ -53,7 +53,6 @@ std::u16string number(long value) {
     return digits;
 }
 
-
 // Every message of the run, shown or not: the exit code learns the failures, the log keeps it.
 void onMessage(const char16_t* text, const char16_t* caption, unsigned, int answer) {
     noteOutcome(outcomeOfMessage(text, currentStage()));
@@ -112,7 +111,7 @@ const char16_t* const helpText =
     u"/SUPPRESSMSGBOXES、/NORESTART：接受，不改变什么（本程序从不重新启动计算机）\r\n\r\n"
     u"退出码：0 安装完毕；3010 安装完毕，重新启动后生效；1 其他错误；2 原有数据没有恢复；"
     u"3 模块没有复制或挂接；4 安装包不完整；5 有程序在使用输入法；6 输入法是系统默认输入法；"
-    u"7 没有管理员权限；9 窗口没有建立；1602 安装被取消；1618 另一个安装程序在运行；"
+    u"7 没有管理员权限；9 窗口没有建立；11 有文件没有写入（磁盘满或没有权限）；1602 安装被取消；1618 另一个安装程序在运行；"
     u"1639 命令行开关的值不对";
 
 // "/?" or a switch with a value it does not take: the switches told (in the log when silent),
@@ -212,8 +211,7 @@ int runSetup(plat::InstanceHandle instance, plat::InstanceHandle previousInstanc
         if (options.editionChoice >= 0) state.editionChoice = static_cast<uint32_t>(options.editionChoice);
         silentInstall(instance);
         // The wizard writes its settings files; silent mode only the edition, when told one.
-        int outcome = setupOutcome();
-        if (options.editionChoice >= 0 && (outcome < exitInUse || outcome == exitRestartNeeded)) applyEditionChoice();
+        if (options.editionChoice >= 0 && outcomeInstalled(setupOutcome())) applyEditionChoice();
         plat::startProgramsHidden(false);
         return endRun(options);
     }
