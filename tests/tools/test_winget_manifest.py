@@ -37,9 +37,9 @@ def readme_codes(header):
 
 
 def generated(tmp_path):
-    spec = importlib.util.spec_from_file_location("make_manifest", WINGET / "make_manifest.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("make_manifest", WINGET / "make_manifest.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     setup = tmp_path / "vornsetup.exe"
     setup.write_bytes(b"MZ a built setup")
     files = module.make(setup, tmp_path / "out")
