@@ -8,19 +8,20 @@ namespace {
 
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool sameSwitch(const char* token, const char* name) {
-    for (; *token != '\0' && *name != '\0'; ++token, ++name)
-        if (upperAscii(*token) != *name) return false;
-    return *token == *name;
-}
-
 bool startsWithSwitch(const char* token, const char* prefix) {
     for (; *prefix != '\0'; ++token, ++prefix)
         if (upperAscii(*token) != *prefix) return false;
     return true;
 }
 
-// Token by token: `token` receives at most capacity - 1 bytes; `cut` says whether it was longer.
+}  // namespace
+
+bool sameSwitch(const char* token, const char* name) {
+    for (; *token != '\0' && *name != '\0'; ++token, ++name)
+        if (upperAscii(*token) != *name) return false;
+    return *token == *name;
+}
+
 const char* nextToken(const char* at, char* token, size_t capacity, bool& cut) {
     while (*at == ' ' || *at == '\t') ++at;
     size_t length = 0;
@@ -37,6 +38,8 @@ const char* nextToken(const char* at, char* token, size_t capacity, bool& cut) {
     token[length] = '\0';
     return at;
 }
+
+namespace {
 
 void keepUnknown(SetupCommandLine& out, const char* token) {
     if (out.unknownCount < unknownSwitchCount) copyText(out.unknown[out.unknownCount++], switchCapacity, token);

@@ -37,6 +37,12 @@ struct SetupCommandLine {
     char unknown[unknownSwitchCount][switchCapacity] = {};
 };
 
+// The next token of a command line as Windows programs split it: `token` receives at most
+// capacity - 1 bytes; `cut` says whether it was longer. Returns where the next one starts.
+const char* nextToken(const char* at, char* token, size_t capacity, bool& cut);
+// The token is the switch `name` (upper case), without regard to the token's case.
+bool sameSwitch(const char* token, const char* name);
+
 // Splits the command line into tokens as Windows programs do (blanks separate, double quotes
 // group and are dropped) and reads the switches as whole tokens, without regard to case.
 SetupCommandLine parseCommandLine(const char* commandLine);

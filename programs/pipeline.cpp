@@ -25,6 +25,7 @@
 #include "registration/preload_list.h"
 #include "registration/system_entries.h"
 #include "registration/text_service.h"
+#include "registration/user_steps.h"
 #include "security/directory_security.h"
 #include "settings/settings_files.h"
 #include "userdata/backup.h"
@@ -60,6 +61,34 @@ bool preparePayloadAndFacts(plat::InstanceHandle instance) {
     plat::freeBlock(state.workBuffer);
     state.workBuffer = plat::allocateBlock(workBufferSize);
     return state.workBuffer != nullptr;
+}
+
+// Every other account, and those made later, gets what the install did for this one at its
+// next sign-in: a deployment tool runs the setup as SYSTEM, whose lists are nobody's.
+void registerStepsForEveryUser() {
+    if (isNineXFamily()) return;
+    uint32_t size = 0;
+    const uint8_t* program = plat::loadResource(plat::programInstance(), "VORNUSER8", "EXE", &size);
+    char path[dirCapacity + 16];
+    if (program == nullptr || !userStepsProgramPath(path, sizeof path)) {
+        std::u16string fields[] = {u"per-user steps not registered: the setup carries no vornuser8.exe"};
+        logFields(fields, 1);
+        noteOutcome(exitPayloadDamaged);
+        return;
+    }
+    if (!placeUserStepsProgram(program, size)) {
+        char text[dirCapacity + 96];
+        formatText(text, sizeof text, "没有成功写入%s文件（错误%u）！请检查磁盘空间和访问权限后重新安装。", path,
+                   static_cast<unsigned>(plat::getLastError()));
+        plat::messageBoxA(text, "智能Marl安装", plat::mbOk);
+        noteOutcome(exitWriteFailed);
+        return;
+    }
+    if (!registerUserSteps(userStepsAdd)) {
+        std::u16string fields[] = {u"per-user steps not registered"};
+        logFields(fields, 1);
+        noteOutcome(exitOtherFailure);
+    }
 }
 
 void releasePayloadAndWorkBlock() {
@@ -113,6 +142,7 @@ void coreInstall() {
     secureInstalledPrograms();
     advanceProgress();
     writeUserAgentMarker();
+    registerStepsForEveryUser();
     advanceProgress();
     if (state.wizardStarted == 0) {
         char command[dirCapacity + 24];

@@ -22,6 +22,7 @@
 #include "registration/registry_text.h"
 #include "registration/system_entries.h"
 #include "registration/text_service.h"
+#include "registration/user_steps.h"
 #include "userdata/uninstall_data.h"
 
 namespace {
@@ -155,10 +156,43 @@ void addRecordedLayouts(char (*ids)[layoutIdCapacity], size_t& count) {
     }
 }
 
+// The other users' entries go at their next sign-in, as they came: the component now runs the
+// removal of what this uninstall took from the machine, which the program can no longer find
+// there then. Without a program to run it (an installation older than the component), or with
+// nothing to remove, the component goes.
+void registerRemovalForEveryUser(const char (*ids)[layoutIdCapacity], size_t idCount, const std::u16string& profiles,
+                                 RemovalTally& tally) {
+    if (isNineXFamily()) return;
+    std::string arguments = userStepsRemove;
+    for (size_t i = 0; i < idCount; ++i) arguments += std::string(" ") + ids[i];
+    // The profiles are ASCII ("0x0804:{...}{...}", ";" between them).
+    std::string rest;
+    for (char16_t c : profiles) rest += c == u';' ? ' ' : static_cast<char>(c);
+    if (!rest.empty()) arguments += " " + rest;
+    char program[dirCapacity + 16];
+    bool present = userStepsProgramPath(program, sizeof program) &&
+                   plat::getFileAttributes(program) != plat::invalidAttributes;
+    if (present && (idCount > 0 || !rest.empty())) {
+        if (registerUserSteps(arguments.c_str())) logLine(u"per-user removal registered", plat::wideFromAnsi(arguments.c_str()));
+        else countRegistryRemoval(tally, -1, "per-user removal");
+        return;
+    }
+    long status = removeUserSteps();
+    countRegistryRemoval(tally, status == plat::regOk ? 1 : status == plat::regFileNotFound ? 0 : -1, "per-user steps");
+    if (status != plat::regOk && status != plat::regFileNotFound) return;
+    // Nobody runs the program any more; this account's mark of it goes with it.
+    if (present) removeCounted(tally, program);
+    char mark[dirCapacity];
+    formatText(mark, sizeof mark, "Software\\Microsoft\\Active Setup\\Installed Components\\%s", userStepsComponent);
+    plat::regDeleteTree(plat::hkeyCurrentUser, mark, plat::RegView::process);
+}
+
 void removeEverything(const char* dir, bool keepLearnedData, RemovalTally& tally) {
     // The server quits and its program is moved aside; its copy goes with the directory.
     copyText(state.installDir, dirCapacity, dir);
     stopInputMethodServer();
+    // Before the modules' unregistration takes the profiles' keys away.
+    const std::u16string profiles = productProfileIds();
     // While the modules are still there to unregister themselves.
     countRegistryRemoval(tally, unregisterTextService(), "text service");
     char ids[layoutIdsCapacity][layoutIdCapacity];
@@ -166,6 +200,7 @@ void removeEverything(const char* dir, bool keepLearnedData, RemovalTally& tally
     countRegistryRemoval(tally, removeKeyboardLayouts(ids, layoutIdsCapacity, &idCount), "keyboard layout");
     addRecordedLayouts(ids, idCount);
     if (idCount > 0) countRegistryRemoval(tally, removeFromPreloadLists(ids, idCount), "preload list");
+    registerRemovalForEveryUser(ids, idCount, profiles, tally);
     removeSystemModules(tally);
     removeInstallDirectory(dir, keepLearnedData, tally);
     removePathFiles(tally);

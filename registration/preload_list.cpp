@@ -455,10 +455,10 @@ void moveProductToSecondPlace() {
         writeNtEntries(defaultProfile, 2, count);
 }
 
-int removeFromPreloadLists(const char (*ids)[layoutIdCapacity], size_t count) {
+int removeFromPreloadLists(const char (*ids)[layoutIdCapacity], size_t count, bool defaultProfileToo) {
     if (ids == nullptr || count == 0) return 0;
     if (isNineXFamily()) return removeFromNineXList(ids, count);
-    return combine(removeFromNtList(plat::hkeyCurrentUser, userPreloadKey, ids, count),
-                   removeFromNtList(plat::hkeyUsers, ".DEFAULT\\keyboard layout\\preload", ids,
-                                    count));
+    int user = removeFromNtList(plat::hkeyCurrentUser, userPreloadKey, ids, count);
+    if (!defaultProfileToo) return user;
+    return combine(user, removeFromNtList(plat::hkeyUsers, ".DEFAULT\\keyboard layout\\preload", ids, count));
 }

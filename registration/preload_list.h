@@ -26,5 +26,6 @@ void moveProductToSecondPlace();
 // user's list and, on the NT family, the default profile's; the entries that stay are
 // renumbered 1, 2, ... in their order, exactly as they were stored. Returns the number of
 // entries removed, 0 when none was there, -1 when one could not be removed (a list that cannot
-// be rewritten is left with no entry lost).
-int removeFromPreloadLists(const char (*ids)[layoutIdCapacity], size_t count);
+// be rewritten is left with no entry lost). Without `defaultProfileToo` the current user's list
+// only: a user signing in may not change the default profile.
+int removeFromPreloadLists(const char (*ids)[layoutIdCapacity], size_t count, bool defaultProfileToo = true);

@@ -464,11 +464,6 @@ void enableTextService() {
     if (result == 0) noteOutcome(exitModuleFailed);
 }
 
-namespace {
-
-// The product's profiles disabled for the current user; if one of them was the default, the
-// next enabled input that is not the product's becomes the default first, so that nobody is
-// left without a keyboard. False when input.dll refused.
 bool disableTextService(const std::u16string& ids) {
     std::vector<plat::EnabledInput> enabled;
     if (!plat::enabledInputs(enabled)) return plat::installLayoutOrTip(ids.c_str(), plat::ilotUninstall) != 0;
@@ -481,7 +476,11 @@ bool disableTextService(const std::u16string& ids) {
     return plat::installLayoutOrTip(ids.c_str(), plat::ilotUninstall) != 0;
 }
 
-}  // namespace
+int removeFromUserSortOrder() {
+    Tally tally;
+    removeFromSortOrder(tally);
+    return tally.result();
+}
 
 int unregisterTextService() {
     Tally tally;

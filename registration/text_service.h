@@ -24,6 +24,14 @@ std::u16string productProfileIds();
 // enabled) through input.dll, and logs what came of it; input.dll refusing is a module failure.
 void enableTextService();
 
+// The profiles (as productProfileIds gives them) disabled for the current user through
+// input.dll; if one of them was the default, the next enabled input that is not the product's
+// becomes the default first, so that nobody is left without a keyboard. False when input.dll
+// refused.
+bool disableTextService(const std::u16string& ids);
+// The product's items taken out of the current user's ordering lists of keyboard text
+// services, the others renumbered: the number removed, -1 when one could not be.
+int removeFromUserSortOrder();
 // Reverses the registration, in every view the setup and its modules wrote: regsvr32 /u of
 // each module that is there and still registered (the 32-bit one from SysWOW64 on 64-bit
 // Windows, the 64-bit one with file-system redirection off), then whatever of the text

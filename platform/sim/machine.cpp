@@ -103,6 +103,26 @@ Machine::Machine(Os os) {
     makeDirectories(tempDir);
     makeDirectories(programFilesFolder);
     if (is64) makeDirectories("C:\\Program Files");  // the 64-bit one beside the (x86) folder
+    // What every Windows has: the key of the per-user components, and the program's own
+    // per-user steps among its resources.
+    registry.make(Hive::localMachine, "SOFTWARE\\Microsoft\\Active Setup\\Installed Components", View::native);
+    registry.make(Hive::currentUser, "Software\\Microsoft\\Active Setup\\Installed Components");
+    resources["EXE/VORNUSER8"] = "the per-user steps";
+}
+
+void Machine::signIn(const std::string& user) {
+    if (user == userName) return;
+    Profile& leaving = profiles_[userName];
+    registry.swapHive(Hive::currentUser, leaving.currentUser);
+    leaving.enabled = std::move(inputDll.enabled);
+    leaving.defaultId = inputDll.defaultId;
+    bool known = profiles_.count(user) != 0;
+    Profile& arriving = profiles_[user];
+    registry.swapHive(Hive::currentUser, arriving.currentUser);
+    inputDll.enabled = std::move(arriving.enabled);
+    inputDll.defaultId = arriving.defaultId;
+    userName = user;
+    if (!known) registry.make(Hive::currentUser, "Software\\Microsoft\\Active Setup\\Installed Components");
 }
 
 Machine::~Machine() {

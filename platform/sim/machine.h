@@ -111,6 +111,10 @@ public:
 
     // --- access control ---
     std::string userName = "tester";
+    // Another user signs in: HKEY_CURRENT_USER and input.dll's list become theirs (a new user's
+    // as Windows makes it), the ones of the user before are kept for their return. What runs at
+    // a sign-in (Active Setup) is the test's to run.
+    void signIn(const std::string& user);
     // Owners of files other than Administrators (the owner of what an elevated program makes),
     // by normalized path: a user who made a file first owns it.
     std::map<std::string, std::string> owners;
@@ -196,6 +200,12 @@ public:
 
 private:
     std::string absolute(const std::string& windowsPath) const;
+    struct Profile {
+        RegistryKey currentUser;
+        std::vector<std::u16string> enabled;
+        std::u16string defaultId;
+    };
+    std::map<std::string, Profile> profiles_;
     std::string root_;
     std::vector<std::string> denied_;
     std::vector<std::string> busy_;

@@ -74,6 +74,8 @@ public:
     std::vector<std::string> valueNames(Hive hive, const std::string& path,
                                         View view = View::process) const;
     size_t openHandles() const { return handles.size(); }
+    // The hive's keys exchanged with `other`: another user's HKEY_CURRENT_USER at their sign-in.
+    void swapHive(Hive hive, RegistryKey& other) { std::swap(root(hive), other); }
 
     // --- for the platform calls ---
     std::vector<std::string> physical(Hive hive, std::vector<std::string> parts, View view) const;

@@ -69,11 +69,19 @@ def test_resource_list(resources):
         (str(RT_GROUP_ICON), "VORNEL", neutral),
         (str(RT_MANIFEST), "1", neutral),
         ("VRZ", "QVTKVRZ", CHINESE_PRC),
+        ("EXE", "VORNUSER8", CHINESE_PRC),
     ])
 
 
 def test_embedded_payload_is_the_built_one(resources, payload_bytes):
     assert find(resources, "VRZ", "QVTKVRZ").data == payload_bytes
+
+
+def test_the_per_user_program_is_the_built_one_and_runs_with_the_users_rights(resources, bin_dir):
+    program = find(resources, "EXE", "VORNUSER8").data
+    assert program == (bin_dir / "vornuser8.exe").read_bytes()
+    (manifest,) = [r.data for r in readers.read_pe(program).resources if r.type == RT_MANIFEST]
+    assert b'level="asInvoker"' in manifest
 
 
 @pytest.mark.parametrize("name", DIALOGS)

@@ -17,10 +17,12 @@
 #include "common/locations.h"
 #include "common/outcome.h"
 #include "platform/ime.h"
+#include "programs/per_user.h"
 #include "programs/pipeline.h"
 #include "common/product.h"
 #include "programs/startup.h"
 #include "registration/text_service.h"
+#include "registration/user_steps.h"
 
 namespace {
 
@@ -99,6 +101,39 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+    // What stays for the users who sign in later: the per-user program and its component, now
+    // running the removal, and the mark that this account has had it.
+    static std::vector<std::string> leftForOtherUsers() {
+        const std::string component = "SOFTWARE\\MICROSOFT\\ACTIVE SETUP\\INSTALLED COMPONENTS\\"
+                                      "{E3B1C9A2-5D47-4F08-9B6E-2A7C41D0F853}\\";
+        return {"+c/windows/vornuser8.exe",
+                "+hive0\\" + component,
+                "+hive0\\" + component + ":",
+                "+hive0\\" + component + ":ISINSTALLED",
+                "+hive0\\" + component + ":STUBPATH",
+                "+hive0\\" + component + ":VERSION",
+                "+hive1\\" + component,
+                "+hive1\\" + component + ":VERSION"};
+    }
+    // A user signs in and Windows runs, once, each component whose version the user has not had
+    // (Active Setup): here the setup's, through the program's own entry. Its exit code, or -1
+    // when it did not run.
+    int signIn(const std::string& user) {
+        m().signIn(user);
+        auto version = reg().value(sim::Hive::localMachine, userStepsComponentKey, "Version", sim::View::native);
+        if (!version || reg().text(sim::Hive::currentUser, userStepsComponentKey, "Version") == version->data) return -1;
+        const std::string program = "\"C:\\windows\\vornuser8.exe\" ";
+        std::string command = reg().text(sim::Hive::localMachine, userStepsComponentKey, "StubPath", sim::View::native);
+        EXPECT_EQ(command.substr(0, program.size()), program);
+        EXPECT_EQ(file("C:\\windows\\vornuser8.exe"), "the per-user steps");
+        int code = runPerUserSteps(command.substr(program.size()).c_str());
+        reg().setText(sim::Hive::currentUser, userStepsComponentKey, "Version", version->data);
+        return code;
+    }
+    static std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return sorted(a);
+    }
     std::vector<std::string> findLayoutIds() {
         std::vector<std::string> ids;
         for (const std::string& id : layoutIds())
@@ -135,7 +170,9 @@ TEST_F(Uninstaller, RemovesEverythingTheSetupAddedButTheKeptDataForEachInterface
         else EXPECT_FALSE(findLayoutIds().empty()) << c.name;
         EXPECT_TRUE(m().exists("C:\\windows\\vorndel8.exe")) << c.name;
         EXPECT_EQ(runUninstaller("/S"), uninstallRemoved) << c.name;
-        EXPECT_EQ(sorted(difference(before, snapshot())), keptData()) << c.name;
+        // The text service here registers no profile: nothing of it for other users to remove.
+        EXPECT_EQ(sorted(difference(before, snapshot())), c.tsf ? keptData() : with(keptData(), leftForOtherUsers()))
+            << c.name;
         for (const auto& [name, content] : learnedFiles()) EXPECT_EQ(file(dir() + name), content) << name;
         EXPECT_TRUE(m().pendingDeletes.empty()) << c.name;
         EXPECT_TRUE(m().messageBoxes.empty()) << c.name;
@@ -178,7 +215,7 @@ TEST_F(Uninstaller, AskedOnceTheUserChoosesWhatGoes) {
         EXPECT_EQ(m().messageBoxes[0].caption, u"智能Marl卸载");
         EXPECT_EQ(m().messageBoxes[0].type & 0xF, plat::mbYesNoCancel);
         std::vector<std::string> expected;
-        if (c.keptAfter && !c.installedAfter) expected = keptData();
+        if (!c.installedAfter) expected = with(c.keptAfter ? keptData() : std::vector<std::string>{}, leftForOtherUsers());
         EXPECT_EQ(sorted(difference(c.installedAfter ? installed : before, snapshot())), expected);
     }
 }
@@ -191,9 +228,9 @@ TEST_F(Uninstaller, AModuleInUseGoesAtTheRestartUnderAnotherName) {
     EXPECT_EQ(runUninstaller("/S /REMOVEDATA"), uninstallRestartNeeded);
     EXPECT_FALSE(m().exists("C:\\windows\\system32\\vornel4.ime"));
     EXPECT_EQ(m().pendingDeletes, std::vector<std::string>{m().normalize("C:\\windows\\system32\\vornel2.ime")});
-    EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{"+c/windows/system32/vornel2.ime"});
+    EXPECT_EQ(sorted(difference(before, snapshot())), with({"+c/windows/system32/vornel2.ime"}, leftForOtherUsers()));
     m().restart();
-    EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{});
+    EXPECT_EQ(sorted(difference(before, snapshot())), leftForOtherUsers());
 }
 
 // Windows 8 and later list a text service only once input.dll enabled it: the setup enables
@@ -234,6 +271,95 @@ TEST_F(Uninstaller, TheTextServiceIsEnabledAndDisabledThroughInputDll) {
             EXPECT_EQ(m().inputDll.defaultId, us);
         }
     }
+}
+
+// A deployment tool installs as SYSTEM; every user gets the preload entry or the enabled text
+// service at the next sign-in, once, and loses it at the first sign-in after the uninstall.
+TEST_F(Uninstaller, EveryUserGetsThePerUserStepsAtTheNextSignInAndLosesThemAfterTheUninstall) {
+    const std::string profile = "{0A6E3F1B-1111-2222-3333-444455556666}";
+    const std::u16string id = u"0x0804:" + host::fromGbk(clsid + profile);
+    const std::u16string us = u"0x0409:0x00000409";
+    const struct {
+        sim::Os os;
+        bool tsf;
+        const char* installer;
+    } rows[] = {
+        {sim::Os::win10_64, false, "SYSTEM"},
+        {sim::Os::win10_64, true, "SYSTEM"},
+        {sim::Os::win7_32, true, "admin"},
+        {sim::Os::xp32, false, "admin"},
+    };
+    for (const auto& row : rows) {
+        const std::string name = std::string(row.tsf ? "TSF" : "IME") + " as " + row.installer;
+        machine(row.os);
+        for (const char* module : {"vornsrf.dll", "vornsrf6.dll"})
+            m().processes.modules[module].keys.push_back(tip + "\\LanguageProfile\\0x00000804\\" + profile);
+        m().signIn(row.installer);
+        setPreload({"00000409"});
+        if (row.tsf) installTsf();
+        else installIme();
+        std::string layout = row.tsf ? "" : sim::lowerAscii(findLayoutIds().at(0));
+        // What the product gave the user signed in: its layout in the preload list, or its
+        // profile enabled; and for the one who has it as default, another input made the default.
+        auto has = [&] {
+            std::vector<std::string> list = preload();
+            return row.tsf ? std::count(m().inputDll.enabled.begin(), m().inputDll.enabled.end(), id) == 1
+                           : std::count(list.begin(), list.end(), layout) == 1;
+        };
+        m().signIn("alice");
+        setPreload({"00000409"});
+        m().inputDll.enabled = {us};
+        EXPECT_FALSE(has()) << name;
+        EXPECT_EQ(signIn("alice"), perUserDone) << name;
+        EXPECT_TRUE(has()) << name;
+        EXPECT_EQ(signIn("alice"), -1) << name;  // once
+        EXPECT_EQ(signIn(row.installer), -1) << name;  // the install did it for its own account
+        signIn("alice");
+        m().inputDll.defaultId = id;
+
+        signIn(row.installer);
+        ASSERT_EQ(runUninstaller("/S"), uninstallRemoved) << name;
+        EXPECT_EQ(reg().text(sim::Hive::localMachine, userStepsComponentKey, "StubPath", sim::View::native),
+                  "\"C:\\windows\\vornuser8.exe\" /REMOVE " +
+                      (row.tsf ? sim::toGbk(id) : sim::upperAscii(layout)))
+            << name;
+        EXPECT_EQ(signIn("alice"), perUserDone) << name;
+        EXPECT_FALSE(has()) << name;
+        if (row.tsf) {
+            EXPECT_EQ(m().inputDll.defaultId, us) << name;
+        }
+        EXPECT_EQ(preload(), std::vector<std::string>{"00000409"}) << name;
+        // A user made after the uninstall: nothing of the product, nothing changed.
+        m().signIn("bob");
+        setPreload({"00000409"});
+        EXPECT_EQ(signIn("bob"), perUserDone) << name;
+        EXPECT_EQ(preload(), std::vector<std::string>{"00000409"}) << name;
+    }
+}
+
+// The per-user program's command lines, and a machine without the product.
+TEST_F(Uninstaller, ThePerUserStepsTakeOnlyTheirOwnCommands) {
+    machine(sim::Os::win10_64);
+    const struct {
+        const char* command;
+        int code;
+    } rows[] = {
+        {"/ADD", perUserNothingRegistered},
+        {"/add extra", perUserInvalidCommandLine},
+        {"", perUserInvalidCommandLine},
+        {"/REMOVE e0200804 0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}{0A6E3F1B-1111-2222-3333-444455556666}",
+         perUserDone},
+        {"/REMOVE e0200804;x", perUserInvalidCommandLine},
+        {"/REMOVE ..\\e0200804", perUserInvalidCommandLine},
+        {"/REMOVE 0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}", perUserInvalidCommandLine},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(runPerUserSteps(row.command), row.code) << row.command;
+        EXPECT_TRUE(m().messageBoxes.empty()) << row.command;
+    }
+    EXPECT_EQ(logOf("C:\\temp\\vornuser8.log"), "vornuser8 9.0\tcommand=/REMOVE 0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}\r\n"
+                                                 "command not taken\t0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}\r\n"
+                                                 "exit=1639\r\n");
 }
 
 TEST_F(Uninstaller, BeforeTheRestartASecondRunWaitsAndASetupKeepsItsFiles) {
@@ -282,7 +408,7 @@ TEST_F(Uninstaller, AFailedRunKeepsItsEntryAndTheNextFinishesIt) {
     // The layout the install recorded leads the next run to the entry left behind.
     reg().find(sim::Hive::currentUser, userList)->readOnly = false;
     EXPECT_EQ(runUninstaller("/S /REMOVEDATA"), uninstallRemoved);
-    EXPECT_EQ(difference(before, snapshot()), std::vector<std::string>{});
+    EXPECT_EQ(sorted(difference(before, snapshot())), leftForOtherUsers());
 }
 
 TEST_F(Uninstaller, RefusalsChangeNothing) {
