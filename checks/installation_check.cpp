@@ -14,6 +14,7 @@
 #include "platform/security.h"
 #include "registration/preload_list.h"
 #include "registration/registry_text.h"
+#include "registration/user_steps.h"
 
 const char* const textServiceKeys[textServiceKeyCount] = {
     "SOFTWARE\\Microsoft\\CTF\\TIP\\{65653599-5030-4C0F-8871-83F6AFDE5098}",
@@ -122,6 +123,17 @@ void checkFiles(const uint8_t* payload, size_t payloadSize, InstallationCheck& o
     }
 }
 
+// The component runs the program's /ADD, and the program is there to run.
+bool userStepsRegistered() {
+    char program[dirCapacity + 16];
+    char want[dirCapacity + 32];
+    char command[dirCapacity + 32];
+    return userStepsProgramPath(program, sizeof program) &&
+           formatText(want, sizeof want, "\"%s\" %s", program, userStepsAdd) &&
+           readUserStepsCommand(command, sizeof command) && std::strcmp(command, want) == 0 &&
+           plat::getFileAttributes(program) != plat::invalidAttributes;
+}
+
 void checkRegistration(InstallationCheck& out) {
     if (out.interfaceChoice == 0) {
         char ids[8][layoutIdCapacity];
@@ -139,6 +151,7 @@ void checkRegistration(InstallationCheck& out) {
         add(out, FindingKind::interfaceUnknown, state.installDir);
     }
     if (!uninstallEntryPresent()) add(out, FindingKind::uninstallEntryMissing, uninstallKey);
+    if (!isNineXFamily() && !userStepsRegistered()) add(out, FindingKind::userStepsMissing, userStepsComponentKey);
 }
 
 }  // namespace

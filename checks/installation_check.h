@@ -17,6 +17,7 @@ enum class FindingKind : uint8_t {
     textServiceKeyMissing,  // one of the keys the text service's registration makes
     uninstallEntryMissing,  // no "UninstallString" in the uninstall entry
     interfaceUnknown,       // neither interface's module nor registration is there
+    userStepsMissing,       // other users get nothing at sign-in: no component running vornuser8.exe /ADD, or no program
 };
 
 constexpr size_t findingNameCapacity = 264;

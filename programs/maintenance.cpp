@@ -47,6 +47,7 @@ KindText kindText(FindingKind kind) {
         case FindingKind::textServiceKeyMissing: return {"missing text-service key", u"缺少文本服务注册项："};
         case FindingKind::uninstallEntryMissing: return {"missing uninstall entry", u"缺少卸载项："};
         case FindingKind::interfaceUnknown: return {"interface unknown", u"无法确定安装的输入接口："};
+        case FindingKind::userStepsMissing: return {"missing per-user steps", u"其他用户登录时不会得到输入法设置："};
     }
     return {"finding", u""};
 }
@@ -58,6 +59,7 @@ bool isFileFinding(FindingKind kind) {
 
 bool isKeyFinding(FindingKind kind) {
     return kind == FindingKind::layoutMissing || kind == FindingKind::textServiceKeyMissing ||
+           kind == FindingKind::userStepsMissing ||
            kind == FindingKind::uninstallEntryMissing;
 }
 
@@ -213,6 +215,7 @@ void repairRegistration(const InstallationCheck& check) {
         registerTextService();
         writeTipCategories();
     }
+    if (has(check, FindingKind::userStepsMissing)) registerStepsForEveryUser();
     if (has(check, FindingKind::uninstallEntryMissing)) (void)writeUninstallEntry(placeRepairProgram());
     else if (has(check, FindingKind::layoutMissing)) recordLayouts();
 }

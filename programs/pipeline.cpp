@@ -63,8 +63,6 @@ bool preparePayloadAndFacts(plat::InstanceHandle instance) {
     return state.workBuffer != nullptr;
 }
 
-// Every other account, and those made later, gets what the install did for this one at its
-// next sign-in: a deployment tool runs the setup as SYSTEM, whose lists are nobody's.
 void registerStepsForEveryUser() {
     if (isNineXFamily()) return;
     uint32_t size = 0;

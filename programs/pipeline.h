@@ -11,6 +11,11 @@ void releasePayloadAndWorkBlock();
 void runInstallPipeline(plat::WindowHandle window);
 // The file installation and registration with Windows.
 void coreInstall();
+// Every other account, and those made later, gets what the install did for this one at its next
+// sign-in (a deployment tool runs the setup as SYSTEM, whose lists are nobody's): the per-user
+// program written from the setup's resources into the Windows directory and registered to run
+// there. A failure is told as the install tells its failures, and noted in the outcome.
+void registerStepsForEveryUser();
 // Silent mode: the checks of the wizard's install (which end it with its exit code when the
 // input method is in use or the default), the learnt data backed up, coreInstall, the learnt
 // data restored. Its messages are answered as the caller's message place decides.

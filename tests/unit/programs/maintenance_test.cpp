@@ -12,6 +12,7 @@
 #include "../registration/layout_fixture.h"
 #include "../userdata/installation_builder.h"
 #include "common/install_state.h"
+#include "registration/user_steps.h"
 #include "common/outcome.h"
 #include "programs/pipeline.h"
 #include "programs/startup.h"
@@ -169,6 +170,15 @@ TEST_F(Maintenance, EachDamageIsFoundChangingNothingAndRepairedKeepingTheLearntD
         {"uninstall entry deleted", sim::Os::win7_32, false,
          [](sim::Machine& m) { m.registry.remove(Hive::localMachine, uninstallKey); },
          "missing uninstall entry\tHKEY_LOCAL_MACHINE\\" + uninstallKey},
+        {"per-user program deleted", sim::Os::win10_64, true,
+         [](sim::Machine& m) { std::filesystem::remove(m.hostPath("C:\\windows\\vornuser8.exe")); },
+         "missing per-user steps\tHKEY_LOCAL_MACHINE\\" + std::string(userStepsComponentKey)},
+        {"per-user component left running the removal", sim::Os::xp32, false,
+         [](sim::Machine& m) {
+             m.registry.setText(Hive::localMachine, userStepsComponentKey, "StubPath",
+                                "\"C:\\windows\\vornuser8.exe\" /REMOVE e0010804", sim::View::native);
+         },
+         "missing per-user steps\tHKEY_LOCAL_MACHINE\\" + std::string(userStepsComponentKey)},
         {"64-bit text-service module deleted", sim::Os::win10_64, true,
          [](sim::Machine& m) {
              m.redirectionDisabled = true;
