@@ -69,6 +69,8 @@ enum class RegView { process, native64 };
 // RegOpenKeyExA in the chosen view; keys opened below the handle stay in that view.
 long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view,
                     RegKey* result);
+// RegCreateKeyExA in the chosen view, with all access.
+long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result);
 // The key with everything below it, deepest first, in the chosen view (RegDeleteKeyExA, looked
 // up by name, where a view is named; RegDeleteTree is missing before Vista). regOk when the
 // key is gone, regFileNotFound when it was not there; any other code when something of it

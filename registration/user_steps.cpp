@@ -68,11 +68,9 @@ bool registerUserSteps(const char* arguments) {
     if (!userStepsProgramPath(program, sizeof program) ||
         !formatText(command, sizeof command, "\"%s\" %s", program, arguments))
         return false;
-    ScopedKey software;
     ScopedKey component;
-    if (plat::regOpenKeyView(plat::hkeyLocalMachine, "SOFTWARE", RegAccess::all, plat::RegView::native64,
-                             software.receive()) != plat::regOk ||
-        !plat::createKey(software.get(), userStepsComponentKey + std::strlen("SOFTWARE\\"), component))
+    if (plat::regCreateKeyView(plat::hkeyLocalMachine, userStepsComponentKey, plat::RegView::native64,
+                               component.receive()) != plat::regOk)
         return false;
     char version[32];
     formatText(version, sizeof version, "9,0,0,%u", nextSerial(component.get()));

@@ -87,11 +87,15 @@ sanitizers() {
   local status=0
   echo "-- build/asan/bin/unit_tests"
   build/asan/bin/unit_tests || status=1
-  # The fault points in two halves, one a core: ten minutes on one core otherwise.
+  # The fault points in two halves, one a core: ten minutes on one core otherwise. The reinstall
+  # before the restart runs the install's code over again (seven minutes here): the install's
+  # own suite covers that code point by point under the sanitizers, the "faults" suite runs it.
   echo "-- build/asan/bin/fault_tests, two halves"
   local half halves=()
   for half in 0 1; do
-    VORN_FAULT_SHARD=$half/2 build/asan/bin/fault_tests >"$logs/sanitizers-faults-$half.log" 2>&1 &
+    VORN_FAULT_SHARD=$half/2 build/asan/bin/fault_tests \
+      --gtest_filter=-LearnedDataFaults.EachFaultPointOfAReinstallBeforeTheRestartSaysWhatItLeft \
+      >"$logs/sanitizers-faults-$half.log" 2>&1 &
     halves+=($!)
   done
   for half in 0 1; do

@@ -325,11 +325,15 @@ long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* res
 }
 
 long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
+    return regCreateKeyView(parent, subKey, RegView::process, result);
+}
+
+long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result) {
     *result = noKey;
     if (sim::faultHere("registry create")) return regAccessDenied;
     sim::Hive hive;
     std::vector<std::string> path;
-    bool native = false;
+    bool native = view == RegView::native64;
     if (long status = resolve(parent, subKey ? subKey : "", hive, path, &native); status != regOk)
         return status;
     sim::Registry& r = registry();

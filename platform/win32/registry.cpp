@@ -83,6 +83,14 @@ long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
     return status;
 }
 
+long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result) {
+    HKEY created = nullptr;
+    LONG status = RegCreateKeyExA(toHkey(parent), subKey, 0, nullptr, 0, KEY_ALL_ACCESS | viewFlag(view), nullptr,
+                                  &created, nullptr);
+    *result = status == ERROR_SUCCESS ? fromHkey(created) : noKey;
+    return status;
+}
+
 long regQuerySubkeyCount(RegKey key, uint32_t* count) {
     DWORD subkeys = 0;
     LONG status = RegQueryInfoKeyA(toHkey(key), nullptr, nullptr, nullptr, &subkeys, nullptr,
