@@ -334,6 +334,11 @@ TEST_F(Uninstaller, EveryUserGetsThePerUserStepsAtTheNextSignInAndLosesThemAfter
         setPreload({"00000409"});
         EXPECT_EQ(signIn("bob"), perUserDone) << name;
         EXPECT_EQ(preload(), std::vector<std::string>{"00000409"}) << name;
+        // input.dll asked to enable for the installer and alice, to disable for each of the three.
+        using Calls = std::vector<std::pair<std::u16string, uint32_t>>;
+        const uint32_t off = plat::ilotUninstall;
+        const Calls calls = row.tsf ? Calls{{id, 0}, {id, 0}, {id, off}, {id, off}, {id, off}} : Calls{};
+        EXPECT_EQ(m().inputDll.calls, calls) << name;
     }
 }
 
