@@ -41,6 +41,13 @@ PRELOADS = (r"HKCU\Keyboard Layout\Preload", r"HKU\.DEFAULT\Keyboard Layout\Prel
 CLSID = "{65653599-5030-4C0F-8871-83F6AFDE5098}"
 SORT_ORDER = (r"HKCU\Software\Microsoft\CTF\SortOrder\AssemblyItem\0x00000804"
               r"\{34745C63-B2F0-4784-8B67-5E12C8701A31}")
+# The per-user steps: the program every user runs at sign-in, its component (native view) and the
+# mark of a user who has run it.
+USER_PROGRAM = r"C:\windows\vornuser8.exe"
+USER_STEPS = r"HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components\{E3B1C9A2-5D47-4F08-9B6E-2A7C41D0F853}"
+USER_MARK = r"HKCU\Software\Microsoft\Active Setup\Installed Components\{E3B1C9A2-5D47-4F08-9B6E-2A7C41D0F853}"
+USER_LOG = r"C:\users\root\Temp\vornuser8.log"
+PROFILE = "0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}{65653599-5031-4C0F-8871-83F6AFDE5098}"
 SETUP_LOG = r"C:\users\root\Temp\vornsetup.log"
 UNINSTALL_LOG = r"C:\users\root\Temp\vorndel8.log"
 CAPTION = "智能Marl卸载"
@@ -265,6 +272,30 @@ def log_lines(m, path: str) -> list[list[str]]:
     return logs.last_run(m, path)
 
 
+def product_layouts(m) -> list[str]:
+    """The ids of the layouts registered for the product's module, as their keys are named."""
+    return sorted(key.rpartition("\\")[2] for key, values in m.registry(LAYOUTS).items()
+                  if str(values.get("Ime File", "")).upper().endswith("VORNEL4.IME"))
+
+
+def take_left_for_other_users(m, bin_dir, changes: snapshot.Changes, removal: str) -> None:
+    """What the uninstall leaves for the users who sign in later, checked and taken out of the
+    changes: the program, its component now running `removal`, this account's mark of it."""
+    assert changes.files_added.pop(USER_PROGRAM, None) == FileState.of((bin_dir / "vornuser8.exe").read_bytes())
+    taken = {}
+    for key, name in [k for k in changes.values_added if "{e3b1c9a2-" in k[0].casefold()]:
+        taken[key.split("\\")[0].upper(), name] = changes.values_added.pop((key, name))
+    changes.keys_added = {k for k in changes.keys_added if "\\active setup" not in k.casefold()}
+    text = lambda data: data.data.decode("utf-16-le").rstrip("\0")  # noqa: E731
+    assert {k: text(v) if v.type == 1 else v for k, v in taken.items()} == {
+        ("HKLM", ""): "智能Marl输入平台 9.0",
+        ("HKLM", "StubPath"): f'"{USER_PROGRAM}" /REMOVE {removal}',
+        ("HKLM", "IsInstalled"): snapshot.RegData(4, (1).to_bytes(4, "little")),
+        ("HKLM", "Version"): "9,0,0,2",
+        ("HKCU", "Version"): "9,0,0,2",
+    }
+
+
 def check_backup(data: bytes, learned: dict[str, bytes]) -> None:
     """A complete backup: every learnt file that is there, under its packed name, intact."""
     container = read_container(data)
@@ -301,6 +332,7 @@ def test_uninstall(machine, bin_dir, case):
     interactive, quiet = check_entry(m, fresh)
     learned = use(m, fresh, case)
     installed = m.snapshot()
+    layouts = product_layouts(m)
 
     program, *args = split_command(quiet if case.quiet else interactive)
     with holding(m, bin_dir, case):
@@ -329,8 +361,11 @@ def test_uninstall(machine, bin_dir, case):
         assert [s for s, _ in pending if s.rpartition("\\")[0].casefold() == folder
                 and after.file(s) == module], (pending, case.busy)
 
-    # Exactly the kept data are new; every other file, key and value is as before the install.
+    # Exactly the kept data are new, and what the users who sign in later need to lose the
+    # product's entries; every other file, key and value is as before the install.
     changes = without_scheduled(snapshot.diff(before, after), pending)
+    take_left_for_other_users(m, bin_dir, changes, PROFILE if case.install == "wizard" and m.config.arch == "win64"
+                              else " ".join(layouts))
     backup = changes.files_added.pop(INSTALL_DIR + "vornback.vrz", None)
     want = {}
     if case.keep:
@@ -386,23 +421,60 @@ def test_a_setup_over_a_loaded_module_asks_for_the_restart(machine, bin_dir):
         (r"c:\windows\system32\vornel2.ime", "")], pending
 
 
-def test_the_text_service_is_enabled_through_input_dll_and_disabled_at_the_uninstall(machine, bin_dir):
-    """Windows 8 and later list a text service only once input.dll enabled it for the user: a
-    silent TSF install asks the stand-in input.dll to enable the profile its modules registered,
-    the uninstall asks it to disable that profile. Nothing else is asked of it."""
-    profile = "0x0804:{65653599-5030-4C0F-8871-83F6AFDE5098}{65653599-5031-4C0F-8871-83F6AFDE5098}"
-    m = machine("win10-64")
-    m.set_files({r"C:\windows\syswow64\input.dll": (bin_dir / "vorninput.dll").read_bytes()})
-    run = m.run(bin_dir / SETUP, "/S", "/INTERFACE=TSF", timeout=180)
+def sign_in_as_another_user(m, preload: dict[str, str]) -> list[list[str]]:
+    """Another user's first sign-in since the component changed, as Active Setup runs it. This
+    prefix has one user: its HKCU is first made such a user's (its own preload list, no mark),
+    then the component's command runs, and Windows marks the user with the version. The log
+    lines of the run."""
+    set_values(m, PRELOADS[0], {"1": "00000409", **preload})
+    m.wine("reg", "delete", USER_MARK, "/f")
+    component = m.registry_values(USER_STEPS, view=64)
+    program, *args = split_command(component["StubPath"])
+    assert program == USER_PROGRAM
+    run = m.run(program, *args, timeout=120)
+    m.wait()
+    assert (run.exit_code, run.boxes, run.windows) == (0, [], []), run.output
+    return log_lines(m, USER_LOG)
+
+
+@pytest.mark.parametrize("interface,config", [("tsf", "win10-64"), ("ime", "xp-32")])
+def test_other_users_get_the_entries_at_sign_in_and_lose_them_after_the_uninstall(machine, bin_dir, interface,
+                                                                                    config):
+    """A deployment installs silently for the machine: another user who signs in gets the
+    product's layout in the preload list, or its text service enabled through input.dll (Windows
+    8 and later list it only then); after the uninstall the next sign-in takes them away again,
+    and the user's other entries stay in their order. The stand-in input.dll records the calls."""
+    m = machine(config)
+    if interface == "tsf":
+        m.set_files({r"C:\windows\syswow64\input.dll": (bin_dir / "vorninput.dll").read_bytes()})
+    run = m.run(bin_dir / SETUP, "/S", f"/INTERFACE={interface.upper()}", timeout=180)
     m.wait()
     assert run.exit_code == 0, run.output
-    assert ["text service enabled", profile] in log_lines(m, SETUP_LOG), log_lines(m, SETUP_LOG)
+    assert m.registry_values(USER_STEPS, view=64)["StubPath"] == f'"{USER_PROGRAM}" /ADD'
+    assert m.read_file(USER_PROGRAM) == (bin_dir / "vornuser8.exe").read_bytes()
+    layouts = product_layouts(m)
+    ours = {"tsf": [["text service enabled", PROFILE]],
+            "ime": [["preload entry added", layout.lower()] for layout in layouts]}[interface]
+    assert sign_in_as_another_user(m, {"2": "00000804"})[1:-1] == ours
+    if interface == "ime":
+        assert m.registry_values(PRELOADS[0]) | {"1": "00000409"} == {
+            "1": "00000409", "2": "00000804", "3": layouts[0].lower()}
+
     run = m.run(bin_dir / UNINSTALLER, "/S", timeout=180)
     m.wait()
     assert run.exit_code == 0, run.output
-    calls = m.read_file(r"C:\windows\vorninput.log")
-    assert isinstance(calls, bytes), "input.dll was never called"
-    assert calls.decode("utf-8").split("\r\n") == [f"install\t0\t{profile}", f"install\t1\t{profile}", ""]
+    removal = {"tsf": PROFILE, "ime": " ".join(layouts)}[interface]
+    assert m.registry_values(USER_STEPS, view=64)["StubPath"] == f'"{USER_PROGRAM}" /REMOVE {removal}'
+    gone = {"tsf": [["text service disabled", PROFILE]], "ime": [["preload entries removed", "1"]]}[interface]
+    had = {"2": layouts[0].lower(), "3": "00000804"} if interface == "ime" else {"2": "00000804"}
+    assert sign_in_as_another_user(m, had)[1:-1] == gone
+    assert m.registry_values(PRELOADS[0]) | {"1": "00000409"} == {"1": "00000409", "2": "00000804"}
+    if interface == "tsf":
+        calls = m.read_file(r"C:\windows\vorninput.log")
+        assert isinstance(calls, bytes), "input.dll was never called"
+        # The setup and the uninstaller for the account that ran them, vornuser8 for the other user.
+        assert calls.decode("utf-8").split("\r\n") == [f"install\t0\t{PROFILE}", f"install\t0\t{PROFILE}",
+                                                       f"install\t1\t{PROFILE}", f"install\t1\t{PROFILE}", ""]
 
 
 def test_reinstall_before_the_restart(machine, bin_dir):
