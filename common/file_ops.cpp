@@ -53,22 +53,36 @@ void moveAside(const char* path) {
     if (!plat::deleteFile(aside) && plat::scheduleDeleteAtRestart(aside)) noteOutcome(exitRestartNeeded);
 }
 
+namespace {
+// Windows' error number of the last removal that failed.
+uint32_t removalFailure = 0;
+
+Removal failedWith(uint32_t error) {
+    removalFailure = error;
+    return Removal::failed;
+}
+}  // namespace
+
 Removal removeProductFile(const char* path) {
     uint32_t attributes = plat::getFileAttributes(path);
     if (attributes == plat::invalidAttributes) return Removal::absent;
-    if ((attributes & plat::attrDirectory) != 0) return Removal::failed;
+    if ((attributes & plat::attrDirectory) != 0) return failedWith(plat::errorAccessDenied);
     plat::setFileAttributes(path, plat::attrArchive);
     if (plat::deleteFile(path)) return Removal::removed;
+    // Why the file itself would not go: what the log tells if nothing else helps.
+    uint32_t error = plat::getLastError();
     // Recorded again under another name, it would only be a second entry for the same file.
     if (plat::deleteRecordedAtRestart(path)) return Removal::waiting;
     char aside[pathCapacity];
     if (renameAside(path, aside, sizeof aside)) {
         if (plat::deleteFile(aside)) return Removal::removed;
-        return plat::scheduleDeleteAtRestart(aside) ? Removal::atRestart : Removal::failed;
+        return plat::scheduleDeleteAtRestart(aside) ? Removal::atRestart : failedWith(plat::getLastError());
     }
     // A delete recorded under the file's own name would take a reinstalled file at the restart.
-    return Removal::failed;
+    return failedWith(error);
 }
+
+uint32_t lastRemovalError() { return removalFailure; }
 
 void copyModule(const char* sourceName, const char* targetName) {
     char source[pathCapacity];
@@ -115,11 +129,12 @@ Removal removeCounted(RemovalTally& tally, const char* path) {
     return result;
 }
 
-void countRegistryRemoval(RemovalTally& tally, int result, const char* what) {
+void countRegistryRemoval(RemovalTally& tally, int result, const char* what, uint32_t error) {
     if (result > 0) {
         tally.removed += static_cast<unsigned>(result);
         if (removalObserver != nullptr) removalObserver(Removal::removed, what);
     } else if (result < 0) {
+        removalFailure = error;
         countRemoval(tally, Removal::failed, what);
     }
 }

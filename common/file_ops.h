@@ -1,5 +1,6 @@
 // File helpers shared by extraction, module placement and restore.
 #pragma once
+#include <cstdint>
 
 // Clears read-only and the like, then deletes: 0 when deleted or when the file does not open
 // for reading (nothing there), -1 when the delete failed.
@@ -26,12 +27,15 @@ struct RemovalTally {
     unsigned failed = 0;
 };
 // Told of each thing removed, put off to the restart or not removed (a log, for instance).
+// Windows' error number of the last removal counted as failed (a file's delete or rename, or the
+// registry call that failed); 0 when Windows gave none.
+uint32_t lastRemovalError();
 void setRemovalObserver(void (*observer)(Removal result, const char* what));
 // Counts the result (absent counts nothing) and tells the observer.
 void countRemoval(RemovalTally& tally, Removal result, const char* what);
 // removeProductFile, counted.
 Removal removeCounted(RemovalTally& tally, const char* path);
 // A registry removal's result (removed count, 0 nothing there, -1 not all removed), counted.
-void countRegistryRemoval(RemovalTally& tally, int result, const char* what);
+void countRegistryRemoval(RemovalTally& tally, int result, const char* what, uint32_t error = 0);
 // Copies installDir + source to systemDir + "\" + target, moving a busy target aside once.
 void copyModule(const char* sourceName, const char* targetName);

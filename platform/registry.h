@@ -69,6 +69,11 @@ enum class RegView { process, native64 };
 // RegOpenKeyExA in the chosen view; keys opened below the handle stay in that view.
 long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view,
                     RegKey* result);
+// The status of the last open, create, set or delete that failed for another reason than a
+// missing key or value (access denied, a full registry...): Windows' error number, which the
+// registry calls return instead of setting the last error. 0 when none failed since the last
+// take; taking it clears it.
+uint32_t takeRegistryFailure();
 // RegCreateKeyExA in the chosen view, with all access.
 long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result);
 // The key with everything below it, deepest first, in the chosen view (RegDeleteKeyExA, looked

@@ -83,7 +83,9 @@ void onRemoval(Removal result, const char* what) {
                            : result == Removal::atRestart ? u"removed at the restart"
                            : result == Removal::waiting   ? u"waits for the restart"
                                                           : u"not removed";
-    logLine(verb, plat::wideFromAnsi(what));
+    std::u16string fields[] = {verb, plat::wideFromAnsi(what), u"error=" + number(lastRemovalError())};
+    // Windows' error number where it gave one.
+    logFields(fields, result == Removal::failed && lastRemovalError() != 0 ? 3 : 2);
 }
 
 // Administrators only may change the Windows directory (before Vista everyone may, and there
@@ -156,6 +158,14 @@ void addRecordedLayouts(char (*ids)[layoutIdCapacity], size_t& count) {
     }
 }
 
+// A registry step counted, with Windows' error number of the call that failed in it.
+template <typename Step>
+void registryStep(RemovalTally& tally, const char* what, Step step) {
+    plat::takeRegistryFailure();
+    int result = step();
+    countRegistryRemoval(tally, result, what, plat::takeRegistryFailure());
+}
+
 // The other users' entries go at their next sign-in, as they came: the component now runs the
 // removal of what this uninstall took from the machine, which the program can no longer find
 // there then. Without a program to run it (an installation older than the component), or with
@@ -163,6 +173,7 @@ void addRecordedLayouts(char (*ids)[layoutIdCapacity], size_t& count) {
 void registerRemovalForEveryUser(const char (*ids)[layoutIdCapacity], size_t idCount, const std::u16string& profiles,
                                  RemovalTally& tally) {
     if (isNineXFamily()) return;
+    plat::takeRegistryFailure();
     std::string arguments = userStepsRemove;
     for (size_t i = 0; i < idCount; ++i) arguments += std::string(" ") + ids[i];
     // The profiles are ASCII ("0x0804:{...}{...}", ";" between them).
@@ -174,11 +185,12 @@ void registerRemovalForEveryUser(const char (*ids)[layoutIdCapacity], size_t idC
                    plat::getFileAttributes(program) != plat::invalidAttributes;
     if (present && (idCount > 0 || !rest.empty())) {
         if (registerUserSteps(arguments.c_str())) logLine(u"per-user removal registered", plat::wideFromAnsi(arguments.c_str()));
-        else countRegistryRemoval(tally, -1, "per-user removal");
+        else countRegistryRemoval(tally, -1, "per-user removal", plat::takeRegistryFailure());
         return;
     }
     long status = removeUserSteps();
-    countRegistryRemoval(tally, status == plat::regOk ? 1 : status == plat::regFileNotFound ? 0 : -1, "per-user steps");
+    countRegistryRemoval(tally, status == plat::regOk ? 1 : status == plat::regFileNotFound ? 0 : -1, "per-user steps",
+                         static_cast<uint32_t>(status));
     if (status != plat::regOk && status != plat::regFileNotFound) return;
     // Nobody runs the program any more; this account's mark of it goes with it.
     if (present) removeCounted(tally, program);
@@ -194,12 +206,12 @@ void removeEverything(const char* dir, bool keepLearnedData, RemovalTally& tally
     // Before the modules' unregistration takes the profiles' keys away.
     const std::u16string profiles = productProfileIds();
     // While the modules are still there to unregister themselves.
-    countRegistryRemoval(tally, unregisterTextService(), "text service");
+    registryStep(tally, "text service", [] { return unregisterTextService(); });
     char ids[layoutIdsCapacity][layoutIdCapacity];
     size_t idCount = 0;
-    countRegistryRemoval(tally, removeKeyboardLayouts(ids, layoutIdsCapacity, &idCount), "keyboard layout");
+    registryStep(tally, "keyboard layout", [&] { return removeKeyboardLayouts(ids, layoutIdsCapacity, &idCount); });
     addRecordedLayouts(ids, idCount);
-    if (idCount > 0) countRegistryRemoval(tally, removeFromPreloadLists(ids, idCount), "preload list");
+    if (idCount > 0) registryStep(tally, "preload list", [&] { return removeFromPreloadLists(ids, idCount); });
     registerRemovalForEveryUser(ids, idCount, profiles, tally);
     removeSystemModules(tally);
     removeInstallDirectory(dir, keepLearnedData, tally);
@@ -207,7 +219,7 @@ void removeEverything(const char* dir, bool keepLearnedData, RemovalTally& tally
     removeAsideUninstallers(tally);
     // Last: until all the rest is gone the entry stays, with the uninstaller it runs, so that
     // the uninstall can be run again to finish it.
-    countRegistryRemoval(tally, removeSystemEntries(tally.failed > 0), "uninstall entry, Run value, marker");
+    registryStep(tally, "uninstall entry, Run value, marker", [&] { return removeSystemEntries(tally.failed > 0); });
     if (tally.failed > 0) logLine(u"uninstall entry kept");
 }
 

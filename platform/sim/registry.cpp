@@ -223,6 +223,27 @@ namespace plat {
 
 namespace {
 
+// What takeRegistryFailure gives.
+uint32_t registryFailure = 0;
+
+long noted(long status) {
+    if (status != regOk && status != regFileNotFound && status != 3 && status != regMoreData && status != regNoMoreItems)
+        registryFailure = static_cast<uint32_t>(status);
+    return status;
+}
+
+}  // namespace
+
+// The calls as Windows makes them; the public ones note their failures.
+long regCreateKeyViewRaw(RegKey parent, const char* subKey, RegView view, RegKey* result);
+long regSetValueRaw(RegKey key, const char* valueName, uint32_t type, const void* data, uint32_t size);
+long regDeleteValueRaw(RegKey key, const char* valueName);
+long regDeleteKeyRaw(RegKey parent, const char* subKey);
+long regOpenKeyViewRaw(RegKey parent, const char* subKey, RegAccess access, RegView view, RegKey* result);
+long regDeleteTreeRaw(RegKey parent, const char* subKey, RegView view);
+
+namespace {
+
 sim::Machine& machine() {
     if (sim::Machine* m = sim::current()) return *m;
     std::fputs("no simulated machine for a registry call\n", stderr);
@@ -328,7 +349,7 @@ long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
     return regCreateKeyView(parent, subKey, RegView::process, result);
 }
 
-long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result) {
+long regCreateKeyViewRaw(RegKey parent, const char* subKey, RegView view, RegKey* result) {
     *result = noKey;
     if (sim::faultHere("registry create")) return regAccessDenied;
     sim::Hive hive;
@@ -399,7 +420,7 @@ long regQueryValue(RegKey key, const char* valueName, uint32_t* type, void* data
     return regOk;
 }
 
-long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* data,
+long regSetValueRaw(RegKey key, const char* valueName, uint32_t type, const void* data,
                  uint32_t size) {
     if (sim::faultHere("registry set")) return regAccessDenied;
     sim::RegistryKey* found = nullptr;
@@ -415,7 +436,7 @@ long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* d
 
 // Deletes fail by injection only where there is something to delete: Windows checks access
 // on what exists, and a delete of nothing says so whatever the rights.
-long regDeleteValue(RegKey key, const char* valueName) {
+long regDeleteValueRaw(RegKey key, const char* valueName) {
     sim::RegistryKey* found = nullptr;
     bool fullAccess = false;
     if (long status = keyOf(key, found, &fullAccess); status != regOk) return status;
@@ -426,7 +447,7 @@ long regDeleteValue(RegKey key, const char* valueName) {
                                                                              : regFileNotFound;
 }
 
-long regDeleteKey(RegKey parent, const char* subKey) {
+long regDeleteKeyRaw(RegKey parent, const char* subKey) {
     sim::Hive hive;
     std::vector<std::string> path;
     if (long status = resolve(parent, subKey ? subKey : "", hive, path); status != regOk)
@@ -470,7 +491,7 @@ long regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength, 
     return regOk;
 }
 
-long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view,
+long regOpenKeyViewRaw(RegKey parent, const char* subKey, RegAccess access, RegView view,
                     RegKey* result) {
     *result = noKey;
     if (sim::faultHere("registry open")) return regAccessDenied;
@@ -486,7 +507,7 @@ long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView
     return regOk;
 }
 
-long regDeleteTree(RegKey parent, const char* subKey, RegView view) {
+long regDeleteTreeRaw(RegKey parent, const char* subKey, RegView view) {
     if (subKey == nullptr || subKey[0] == '\0') return regInvalidParameter;
     sim::Hive hive;
     std::vector<std::string> path;
@@ -519,6 +540,19 @@ long regCreateKeyW(RegKey parent, const char16_t* subKey, RegKey* result) {
 long regSetValueW(RegKey key, const char16_t* valueName, uint32_t type, const void* data,
                   uint32_t size) {
     return regSetValue(key, narrow(valueName).c_str(), type, data, size);
+}
+
+long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result) { return noted(regCreateKeyViewRaw(parent, subKey, view, result)); }
+long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* data, uint32_t size) { return noted(regSetValueRaw(key, valueName, type, data, size)); }
+long regDeleteValue(RegKey key, const char* valueName) { return noted(regDeleteValueRaw(key, valueName)); }
+long regDeleteKey(RegKey parent, const char* subKey) { return noted(regDeleteKeyRaw(parent, subKey)); }
+long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view, RegKey* result) { return noted(regOpenKeyViewRaw(parent, subKey, access, view, result)); }
+long regDeleteTree(RegKey parent, const char* subKey, RegView view) { return noted(regDeleteTreeRaw(parent, subKey, view)); }
+
+uint32_t takeRegistryFailure() {
+    uint32_t failure = registryFailure;
+    registryFailure = 0;
+    return failure;
 }
 
 }  // namespace plat

@@ -8,6 +8,32 @@ namespace plat {
 
 namespace {
 
+// What takeRegistryFailure gives.
+uint32_t registryFailure = 0;
+
+long noted(long status) {
+    if (status != regOk && status != regFileNotFound && status != 3 && status != regMoreData && status != regNoMoreItems)
+        registryFailure = static_cast<uint32_t>(status);
+    return status;
+}
+
+}  // namespace
+
+// The calls as Windows makes them; the public ones note their failures.
+long regCreateKeyViewRaw(RegKey parent, const char* subKey, RegView view, RegKey* result);
+long regSetValueRaw(RegKey key, const char* valueName, uint32_t type, const void* data, uint32_t size);
+long regDeleteValueRaw(RegKey key, const char* valueName);
+long regDeleteKeyRaw(RegKey parent, const char* subKey);
+long regOpenKeyViewRaw(RegKey parent, const char* subKey, RegAccess access, RegView view, RegKey* result);
+long regDeleteTreeRaw(RegKey parent, const char* subKey, RegView view);
+long regOpenKeyRaw(RegKey parent, const char* subKey, RegAccess access, RegKey* result);
+long regCreateKeyRaw(RegKey parent, const char* subKey, RegKey* result);
+long regOpenKeyWRaw(RegKey parent, const char16_t* subKey, RegAccess access, RegKey* result);
+long regCreateKeyWRaw(RegKey parent, const char16_t* subKey, RegKey* result);
+long regSetValueWRaw(RegKey key, const char16_t* valueName, uint32_t type, const void* data, uint32_t size);
+
+namespace {
+
 HKEY toHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
 RegKey fromHkey(HKEY key) { return reinterpret_cast<RegKey>(key); }
 
@@ -68,14 +94,14 @@ LONG deleteTree(HKEY parent, const char* subKey, REGSAM flag) {
 
 }  // namespace
 
-long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* result) {
+long regOpenKeyRaw(RegKey parent, const char* subKey, RegAccess access, RegKey* result) {
     HKEY opened = nullptr;
     LONG status = RegOpenKeyExA(toHkey(parent), subKey, 0, samOf(access), &opened);
     *result = status == ERROR_SUCCESS ? fromHkey(opened) : noKey;
     return status;
 }
 
-long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
+long regCreateKeyRaw(RegKey parent, const char* subKey, RegKey* result) {
     HKEY created = nullptr;
     LONG status = RegCreateKeyExA(toHkey(parent), subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                   &created, nullptr);
@@ -83,7 +109,7 @@ long regCreateKey(RegKey parent, const char* subKey, RegKey* result) {
     return status;
 }
 
-long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result) {
+long regCreateKeyViewRaw(RegKey parent, const char* subKey, RegView view, RegKey* result) {
     HKEY created = nullptr;
     LONG status = RegCreateKeyExA(toHkey(parent), subKey, 0, nullptr, 0, KEY_ALL_ACCESS | viewFlag(view), nullptr,
                                   &created, nullptr);
@@ -117,16 +143,16 @@ long regQueryValue(RegKey key, const char* valueName, uint32_t* type, void* data
     return status;
 }
 
-long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* data,
+long regSetValueRaw(RegKey key, const char* valueName, uint32_t type, const void* data,
                  uint32_t size) {
     return RegSetValueExA(toHkey(key), valueName, 0, type, static_cast<const BYTE*>(data), size);
 }
 
-long regDeleteValue(RegKey key, const char* valueName) {
+long regDeleteValueRaw(RegKey key, const char* valueName) {
     return RegDeleteValueA(toHkey(key), valueName);
 }
 
-long regDeleteKey(RegKey parent, const char* subKey) {
+long regDeleteKeyRaw(RegKey parent, const char* subKey) {
     return RegDeleteKeyA(toHkey(parent), subKey);
 }
 
@@ -145,7 +171,7 @@ long regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength, 
     return status;
 }
 
-long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view,
+long regOpenKeyViewRaw(RegKey parent, const char* subKey, RegAccess access, RegView view,
                     RegKey* result) {
     HKEY opened = nullptr;
     LONG status =
@@ -154,19 +180,19 @@ long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView
     return status;
 }
 
-long regDeleteTree(RegKey parent, const char* subKey, RegView view) {
+long regDeleteTreeRaw(RegKey parent, const char* subKey, RegView view) {
     if (subKey == nullptr || subKey[0] == '\0') return ERROR_INVALID_PARAMETER;
     return deleteTree(toHkey(parent), subKey, viewFlag(view));
 }
 
-long regOpenKeyW(RegKey parent, const char16_t* subKey, RegAccess access, RegKey* result) {
+long regOpenKeyWRaw(RegKey parent, const char16_t* subKey, RegAccess access, RegKey* result) {
     HKEY opened = nullptr;
     LONG status = RegOpenKeyExW(toHkey(parent), wide(subKey), 0, samOf(access), &opened);
     *result = status == ERROR_SUCCESS ? fromHkey(opened) : noKey;
     return status;
 }
 
-long regCreateKeyW(RegKey parent, const char16_t* subKey, RegKey* result) {
+long regCreateKeyWRaw(RegKey parent, const char16_t* subKey, RegKey* result) {
     HKEY created = nullptr;
     LONG status = RegCreateKeyExW(toHkey(parent), wide(subKey), 0, nullptr, 0, KEY_ALL_ACCESS,
                                   nullptr, &created, nullptr);
@@ -174,10 +200,28 @@ long regCreateKeyW(RegKey parent, const char16_t* subKey, RegKey* result) {
     return status;
 }
 
-long regSetValueW(RegKey key, const char16_t* valueName, uint32_t type, const void* data,
+long regSetValueWRaw(RegKey key, const char16_t* valueName, uint32_t type, const void* data,
                   uint32_t size) {
     return RegSetValueExW(toHkey(key), wide(valueName), 0, type, static_cast<const BYTE*>(data),
                           size);
+}
+
+long regCreateKeyView(RegKey parent, const char* subKey, RegView view, RegKey* result) { return noted(regCreateKeyViewRaw(parent, subKey, view, result)); }
+long regSetValue(RegKey key, const char* valueName, uint32_t type, const void* data, uint32_t size) { return noted(regSetValueRaw(key, valueName, type, data, size)); }
+long regDeleteValue(RegKey key, const char* valueName) { return noted(regDeleteValueRaw(key, valueName)); }
+long regDeleteKey(RegKey parent, const char* subKey) { return noted(regDeleteKeyRaw(parent, subKey)); }
+long regOpenKeyView(RegKey parent, const char* subKey, RegAccess access, RegView view, RegKey* result) { return noted(regOpenKeyViewRaw(parent, subKey, access, view, result)); }
+long regDeleteTree(RegKey parent, const char* subKey, RegView view) { return noted(regDeleteTreeRaw(parent, subKey, view)); }
+long regOpenKey(RegKey parent, const char* subKey, RegAccess access, RegKey* result) { return noted(regOpenKeyRaw(parent, subKey, access, result)); }
+long regCreateKey(RegKey parent, const char* subKey, RegKey* result) { return noted(regCreateKeyRaw(parent, subKey, result)); }
+long regOpenKeyW(RegKey parent, const char16_t* subKey, RegAccess access, RegKey* result) { return noted(regOpenKeyWRaw(parent, subKey, access, result)); }
+long regCreateKeyW(RegKey parent, const char16_t* subKey, RegKey* result) { return noted(regCreateKeyWRaw(parent, subKey, result)); }
+long regSetValueW(RegKey key, const char16_t* valueName, uint32_t type, const void* data, uint32_t size) { return noted(regSetValueWRaw(key, valueName, type, data, size)); }
+
+uint32_t takeRegistryFailure() {
+    uint32_t failure = registryFailure;
+    registryFailure = 0;
+    return failure;
 }
 
 }  // namespace plat

@@ -416,6 +416,27 @@ TEST_F(Uninstaller, AFailedRunKeepsItsEntryAndTheNextFinishesIt) {
     EXPECT_EQ(sorted(difference(before, snapshot())), leftForOtherUsers());
 }
 
+// A line of what could not be removed carries Windows' error number: a file's delete, or the
+// registry call that failed.
+TEST_F(Uninstaller, WhatIsNotRemovedIsLoggedWithWindowsErrorNumber) {
+    const struct {
+        bool file;  // else the user's preload list
+        std::string line;
+    } rows[] = {
+        {false, "not removed\tpreload list\terror=5\r\n"},
+        {true, "not removed\tC:\\windows\\system32\\vornel4.ime\terror=5\r\n"},
+    };
+    for (const auto& row : rows) {
+        machine(sim::Os::xp32);
+        installIme();
+        setPreload({"00000409", sim::lowerAscii(findLayoutIds().at(0))});
+        if (row.file) m().denyWrite("C:\\windows\\system32\\vornel4.ime");
+        else reg().find(sim::Hive::currentUser, userList)->readOnly = true;
+        EXPECT_EQ(runUninstaller("/S"), uninstallFailed) << row.line;
+        EXPECT_NE(logOf("C:\\temp\\vorndel8.log").find(row.line), std::string::npos) << logOf("C:\\temp\\vorndel8.log");
+    }
+}
+
 TEST_F(Uninstaller, RefusalsChangeNothing) {
     struct Case {
         const char* name;
